@@ -1,0 +1,30 @@
+# kavo_add_library(<name> [DEPENDS <lib>...])
+#
+# Builds the static library src/<name> from every .cpp below that folder.
+# Headers sit beside their sources and are included as "<name>/...".
+#
+# Processor-tier kernels are compiled per file with that tier's target flags
+# only, and chosen at run time:
+#   *_tier_a.cpp  AVX-512F (with AVX2 and FMA, which every AVX-512F part has)
+#   *_tier_b.cpp  AVX2 + FMA
+#   anything else baseline x86-64 (SSE2)
+# Tier files must not define inline functions or templates shared with other
+# files: the linker could keep the wide-instruction copy for every caller.
+function(kavo_add_library name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  kavo_apply_tier_flags(${sources})
+endfunction()
+
+function(kavo_apply_tier_flags)
+  foreach(source ${ARGN})
+    if(source MATCHES "_tier_a\\.cpp$")
+      set_source_files_properties(${source} PROPERTIES COMPILE_OPTIONS "-mavx512f;-mavx2;-mfma")
+    elseif(source MATCHES "_tier_b\\.cpp$")
+      set_source_files_properties(${source} PROPERTIES COMPILE_OPTIONS "-mavx2;-mfma")
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,65 @@
+#pragma once
+// Buffer<T>: one owner of a zero-filled heap block of T. Zero-filling through
+// calloc lets large results start as untouched zero pages. The block can be
+// released to another owner (the Python keeper) together with the routine
+// that frees it. Allocation failure ends the process.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <utility>
+
+#include <cstdio>
+
+namespace kavo {
+
+template <class T>
+class Buffer {
+ public:
+  using FreeRoutine = void (*)(void*);
+
+  Buffer() = default;
+  explicit Buffer(std::size_t count) : count_(count) {
+    if (count == 0) return;
+    data_ = static_cast<T*>(std::calloc(count, sizeof(T)));  // calloc checks count * size
+    if (!data_) {
+      std::fprintf(stderr, "memory allocation of %zu elements of %zu bytes failed\n", count, sizeof(T));
+      std::abort();
+    }
+  }
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  Buffer(Buffer&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)), count_(std::exchange(other.count_, 0)) {}
+  Buffer& operator=(Buffer&& other) noexcept {
+    if (this != &other) {
+      std::free(data_);
+      data_ = std::exchange(other.data_, nullptr);
+      count_ = std::exchange(other.count_, 0);
+    }
+    return *this;
+  }
+  ~Buffer() { std::free(data_); }
+
+  T* data() noexcept { return data_; }
+  const T* data() const noexcept { return data_; }
+  std::size_t size() const noexcept { return count_; }
+  std::span<T> span() noexcept { return {data_, count_}; }
+  std::span<const T> span() const noexcept { return {data_, count_}; }
+  T& operator[](std::size_t i) noexcept { return data_[i]; }
+  const T& operator[](std::size_t i) const noexcept { return data_[i]; }
+
+  // Hands the block to a new owner, who frees it with `free_routine()`.
+  T* release() noexcept {
+    count_ = 0;
+    return std::exchange(data_, nullptr);
+  }
+  static constexpr FreeRoutine free_routine() noexcept { return &std::free; }
+
+ private:
+  T* data_ = nullptr;
+  std::size_t count_ = 0;
+};
+
+}  // namespace kavo

@@ -1,0 +1,71 @@
+# make demo   build the module into .venv and run examples/tour.py
+# make test   build and run every test: C++ (GoogleTest via ctest), then Python (pytest)
+# make bench  run the benchmarks in bench/ (kavo_python against NumPy/SciPy, as ratios)
+# make test-asan / make test-tsan   the C++ tests under AddressSanitizer+UBSan / ThreadSanitizer
+
+SHELL := /bin/bash
+# CPython 3.13: on PATH, or pyenv's install when the shim does not select it.
+PYTHON313 := $(shell for p in python3.13 $(HOME)/.pyenv/versions/3.13.0/bin/python3.13 /usr/local/bin/python3.13; do \
+               "$$p" -c 'import sys; assert sys.version_info[:2] == (3, 13)' >/dev/null 2>&1 && { echo "$$p"; break; }; done)
+VENV := .venv
+PY := $(VENV)/bin/python
+CMAKE := $(VENV)/bin/cmake
+JOBS ?= 2
+
+.PHONY: demo test test-cpp test-python bench bench-python bench-cpp module venv gtest benchmark-lib test-asan test-tsan clean
+
+demo: module
+	$(PY) examples/tour.py
+
+test: test-cpp test-python
+
+venv: $(VENV)/.ready
+$(VENV)/.ready:
+	@test -n "$(PYTHON313)" || { echo "CPython 3.13 is required (python3.13 or ~/.pyenv/versions/3.13.0)"; exit 1; }
+	$(PYTHON313) -m venv $(VENV)
+	$(PY) -m pip install --quiet --upgrade pip
+	$(PY) -m pip install --quiet numpy scipy pytest hypothesis scikit-build-core cmake ninja
+	touch $@
+
+module: venv
+	$(PY) -m pip install --quiet --no-build-isolation .
+
+gtest:
+	@dpkg -s libgtest-dev >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libgtest-dev; }
+
+benchmark-lib:
+	@dpkg -s libbenchmark-dev >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libbenchmark-dev; }
+
+# configure-and-test <build dir> <extra cmake flags>
+define cpp_tests
+	$(CMAKE) -S . -B $(1) -G Ninja -DKAVO_BUILD_TESTS=ON $(2) >/dev/null
+	$(CMAKE) --build $(1) -j $(JOBS)
+	cd $(1) && $(abspath $(VENV))/bin/ctest --output-on-failure -j $(JOBS) --timeout 600
+endef
+
+test-cpp: venv gtest
+	$(call cpp_tests,build/cpp,-DCMAKE_BUILD_TYPE=Release)
+
+test-python: module
+	$(PY) -m pytest tests/python -q
+
+test-asan: venv gtest
+	$(call cpp_tests,build/asan,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVO_SANITIZE=address$(,)undefined)
+
+test-tsan: venv gtest
+	$(call cpp_tests,build/tsan,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVO_SANITIZE=thread)
+
+bench: bench-python bench-cpp
+
+bench-python: module
+	$(PY) bench/run_all.py
+
+bench-cpp: venv benchmark-lib
+	$(CMAKE) -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVO_BUILD_BENCH=ON >/dev/null
+	$(CMAKE) --build build/bench -j $(JOBS)
+	@for b in build/bench/bench/cpp/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b" --benchmark_min_time=0.2s; }; done; true
+
+clean:
+	rm -rf build $(VENV)
+
+, := ,

@@ -1,0 +1,79 @@
+"""Side-by-side timing of kavo_python against its NumPy/SciPy counterpart.
+
+Both calls of a case run alternately in the same process on the same inputs,
+so machine noise hits both; each figure is the median of several timed
+batches. The ratio is kavo time / reference time: below 1 means kavo_python
+is faster.
+"""
+
+import statistics
+import time
+
+
+def _batch_seconds(call, loops):
+    start = time.perf_counter()
+    for _ in range(loops):
+        call()
+    return (time.perf_counter() - start) / loops
+
+
+def _loops_for(call, budget=0.02):
+    """Enough repetitions for one batch to take about `budget` seconds."""
+    loops = 1
+    while True:
+        if _batch_seconds(call, loops) * loops >= budget or loops >= 1 << 20:
+            return loops
+        loops *= 4
+
+
+def measure(kavo_call, reference_call, batches=7):
+    """Median seconds per call of both, measured alternately."""
+    kavo_call()
+    reference_call()  # warm caches, page in results, import lazily created state
+    kavo_loops = _loops_for(kavo_call)
+    reference_loops = _loops_for(reference_call)
+    kavo_times, reference_times = [], []
+    for _ in range(batches):
+        kavo_times.append(_batch_seconds(kavo_call, kavo_loops))
+        reference_times.append(_batch_seconds(reference_call, reference_loops))
+    return statistics.median(kavo_times), statistics.median(reference_times)
+
+
+def format_seconds(seconds):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("us", 1e-6)):
+        if seconds >= scale:
+            return f"{seconds / scale:8.2f} {unit}"
+    return f"{seconds / 1e-9:8.1f} ns"
+
+
+class Report:
+    def __init__(self, title):
+        print(f"\n== {title}")
+        print(f"{'function':<16} {'size':<22} {'kavo_python':>12} {'reference':>12} {'ratio':>7}")
+
+    def row(self, function, size, kavo_seconds, reference_seconds):
+        ratio = kavo_seconds / reference_seconds
+        print(
+            f"{function:<16} {size:<22} {format_seconds(kavo_seconds):>12} "
+            f"{format_seconds(reference_seconds):>12} {ratio:7.2f}"
+        )
+
+    def skipped(self, function, reason):
+        print(f"{function:<16} {'-':<22} {reason}")
+
+
+def run_cases(title, cases):
+    """cases: (function name, size label, kavo call, reference call) tuples;
+    a function that is not built yet is reported once and skipped."""
+    report = Report(title)
+    unavailable = set()
+    for function, size, kavo_call, reference_call in cases:
+        if function in unavailable:
+            continue
+        try:
+            kavo_call()
+        except NotImplementedError:
+            unavailable.add(function)
+            report.skipped(function, "not built yet")
+            continue
+        report.row(function, size, *measure(kavo_call, reference_call))

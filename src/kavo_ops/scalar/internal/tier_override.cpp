@@ -1,0 +1,32 @@
+#include "kavo_ops/scalar/internal/tier_override.h"
+
+#include <atomic>
+
+#include "kavo_ops/scalar/active_tier.h"
+#include "platform/invariant_failure.h"
+
+namespace kavo_ops {
+namespace {
+
+constexpr int no_override = -1;
+
+// Written only by tests through force_tier; read by every kernel call.
+// Relaxed order suffices: the value is self-contained (it publishes no other
+// data) and every tier computes a correct result, so a kernel racing with a
+// change may use either tier.
+std::atomic<int> override_tier{no_override};
+
+}  // namespace
+
+void force_tier(std::optional<Tier> tier) {
+  if (tier) platform::ensure(tier_supported(*tier), "forced processor tier is not supported by this machine");
+  override_tier.store(tier ? static_cast<int>(*tier) : no_override, std::memory_order_relaxed);
+}
+
+std::optional<Tier> forced_tier() noexcept {
+  const int value = override_tier.load(std::memory_order_relaxed);
+  if (value == no_override) return std::nullopt;
+  return static_cast<Tier>(value);
+}
+
+}  // namespace kavo_ops

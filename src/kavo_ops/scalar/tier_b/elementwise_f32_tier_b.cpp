@@ -1,0 +1,111 @@
+// Elementwise float32 kernels, tier B: 8 lanes per YMM register.
+//   below 2^21 elements: 2 vectors (16 elements) per iteration, then one
+//     vector, then a masked load/operate/store of the last 1-7 elements;
+//   from 2^21 elements: single elements until `out` is 32-byte aligned, whole
+//     vectors with streaming stores, a store fence, the rest one by one.
+// Every lane is one IEEE operation, so results equal a scalar loop exactly.
+
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "kavo_ops/scalar/tier_b/slice_kernels_tier_b.h"
+
+namespace kavo_ops::tier_b {
+namespace {
+
+constexpr std::size_t lanes = 8;
+constexpr std::uintptr_t vector_bytes = 32;
+
+// All-ones in lanes 0 .. count-1 (the sign bit selects a lane in maskload/maskstore).
+__m256i first_lanes_mask(std::size_t count) {
+  return _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count)),
+                            _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
+struct Add {
+  static __m256 vector(__m256 a, __m256 b) { return _mm256_add_ps(a, b); }
+  static float one(float a, float b) { return a + b; }
+};
+struct Sub {
+  static __m256 vector(__m256 a, __m256 b) { return _mm256_sub_ps(a, b); }
+  static float one(float a, float b) { return a - b; }
+};
+struct Mul {
+  static __m256 vector(__m256 a, __m256 b) { return _mm256_mul_ps(a, b); }
+  static float one(float a, float b) { return a * b; }
+};
+struct Div {
+  static __m256 vector(__m256 a, __m256 b) { return _mm256_div_ps(a, b); }
+  static float one(float a, float b) { return a / b; }
+};
+
+template <class Op>
+void streaming(const float* a, const float* b, float* out, std::size_t len) {
+  // `out` is float-aligned, so whole elements reach the next 32-byte boundary.
+  const auto misalignment = reinterpret_cast<std::uintptr_t>(out) % vector_bytes;
+  const std::size_t head = misalignment == 0 ? 0 : (vector_bytes - misalignment) / sizeof(float);
+  std::size_t i = 0;
+  for (; i < head && i < len; ++i) out[i] = Op::one(a[i], b[i]);
+  for (; i + lanes <= len; i += lanes) {
+    _mm256_stream_ps(out + i, Op::vector(_mm256_loadu_ps(a + i), _mm256_loadu_ps(b + i)));
+  }
+  // Streaming stores are weakly ordered; fence before anyone reads `out`.
+  _mm_sfence();
+  for (; i < len; ++i) out[i] = Op::one(a[i], b[i]);
+}
+
+template <class Op>
+void cached(const float* a, const float* b, float* out, std::size_t len) {
+  std::size_t i = 0;
+  for (; i + 2 * lanes <= len; i += 2 * lanes) {
+    const __m256 r0 = Op::vector(_mm256_loadu_ps(a + i), _mm256_loadu_ps(b + i));
+    const __m256 r1 = Op::vector(_mm256_loadu_ps(a + i + lanes), _mm256_loadu_ps(b + i + lanes));
+    _mm256_storeu_ps(out + i, r0);
+    _mm256_storeu_ps(out + i + lanes, r1);
+  }
+  if (i + lanes <= len) {
+    _mm256_storeu_ps(out + i, Op::vector(_mm256_loadu_ps(a + i), _mm256_loadu_ps(b + i)));
+    i += lanes;
+  }
+  if (i < len) {
+    const __m256i mask = first_lanes_mask(len - i);
+    // Masked-off lanes load 0 and are never stored (0/0 there is discarded).
+    const __m256 r = Op::vector(_mm256_maskload_ps(a + i, mask), _mm256_maskload_ps(b + i, mask));
+    _mm256_maskstore_ps(out + i, mask, r);
+  }
+}
+
+template <class Op>
+bool elementwise(const float* a, std::size_t a_len, const float* b, std::size_t b_len, float* out,
+                 std::size_t out_len) {
+  if (a_len != b_len || out_len < a_len) return false;
+  if (a_len >= streaming_store_min_len) {
+    streaming<Op>(a, b, out, a_len);
+  } else {
+    cached<Op>(a, b, out, a_len);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool add_f32(const float* a, std::size_t a_len, const float* b, std::size_t b_len, float* out,
+             std::size_t out_len) noexcept {
+  return elementwise<Add>(a, a_len, b, b_len, out, out_len);
+}
+bool sub_f32(const float* a, std::size_t a_len, const float* b, std::size_t b_len, float* out,
+             std::size_t out_len) noexcept {
+  return elementwise<Sub>(a, a_len, b, b_len, out, out_len);
+}
+bool mul_f32(const float* a, std::size_t a_len, const float* b, std::size_t b_len, float* out,
+             std::size_t out_len) noexcept {
+  return elementwise<Mul>(a, a_len, b, b_len, out, out_len);
+}
+bool div_f32(const float* a, std::size_t a_len, const float* b, std::size_t b_len, float* out,
+             std::size_t out_len) noexcept {
+  return elementwise<Div>(a, a_len, b, b_len, out, out_len);
+}
+
+}  // namespace kavo_ops::tier_b

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "kavo/constructors/constructors.h"
+#include "kavo_ops/linalg/cholesky/cholesky.h"
+#include "platform/invariant_failure.h"
+
+namespace kavo_ops {
+namespace {
+
+kavo::View<double, 2> row_major(const std::vector<double>& storage, std::uint64_t rows, std::uint64_t cols) {
+  return {storage.data(), storage.size(), {{rows, cols}, {static_cast<std::int64_t>(cols), 1}, 0}};
+}
+
+TEST(CholeskyFactor, ReadsTheLowerTriangleOfAnyLayout) {
+  // [[4, 100], [2, 5]] stored column-major: the factor must see logical order.
+  std::vector<double> column_major = {4, 2, 100, 5};
+  kavo::View<double, 2> view{column_major.data(), 4, {{2, 2}, {1, 2}, 0}};
+  auto l = cholesky_factor(view);
+  ASSERT_TRUE(l);
+  EXPECT_EQ(std::vector<double>(l->data(), l->data() + 4), (std::vector<double>{2, 0, 1, 2}));
+}
+
+TEST(CholeskyFactor, PivotFailuresNameTheirRow) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    std::vector<double> a;
+    std::uint64_t n;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{0.0}, 1, "Storage error: Cholesky pivot 0 is non-positive: matrix is not positive-definite"},
+      {{1, 1, 1, 1}, 2, "Storage error: Cholesky pivot 1 is non-positive: matrix is not positive-definite"},
+      // 1e300 / sqrt(1e-300) overflows inside L; the NaN candidate must not pass.
+      {{1e-300, 0, 1e300, 0, 1, 0, 1e300, 0, 1}, 3,
+       "Storage error: Cholesky pivot 2 is non-positive: matrix is not positive-definite"},
+      {{1, nan, 0, 1}, 2, "Storage error: Cholesky input contains a non-finite value"},
+      {{1, 2, 3, 4, 5, 6}, 2, "Shape mismatch: lhs [2, 3], rhs [2, 2]"},
+  };
+  for (const auto& c : cases) {
+    auto l = cholesky_factor(row_major(c.a, c.n, c.a.size() / c.n));
+    ASSERT_FALSE(l);
+    EXPECT_EQ(l.error().display(), c.message);
+  }
+}
+
+TEST(CholeskySolveInPlace, ForwardThenBackwardAndShortVectorsAreInvariantFailures) {
+  std::vector<double> a = {4, 2, 2, 5};  // L = [[2, 0], [1, 2]]
+  auto l = cholesky_factor(row_major(a, 2, 2));
+  ASSERT_TRUE(l);
+  std::vector<double> x = {8, 13};  // b; overwritten with x
+  cholesky_solve_in_place(*l, x);
+  EXPECT_NEAR(4 * x[0] + 2 * x[1], 8, 1e-14);
+  EXPECT_NEAR(2 * x[0] + 5 * x[1], 13, 1e-14);
+  std::vector<double> short_vector = {1};
+  EXPECT_THROW(cholesky_solve_in_place(*l, short_vector), platform::InvariantFailure);
+}
+
+TEST(CholeskyInverse, IsNotSymmetrizedButInverts) {
+  std::vector<double> a = {4, 2, 0, 2, 5, 1, 0, 1, 3};
+  auto inverse = cholesky_inverse(row_major(a, 3, 3));
+  ASSERT_TRUE(inverse);
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      double product = 0;
+      for (int k = 0; k < 3; ++k) product += a[i * 3 + k] * inverse->data()[k * 3 + j];
+      EXPECT_NEAR(product, i == j ? 1.0 : 0.0, 1e-15);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavo_ops

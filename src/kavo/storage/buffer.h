@@ -1,6 +1,7 @@
 #pragma once
 // Buffer<T>: one owner of a zero-filled heap block of T. Zero-filling through
-// calloc lets large results start as untouched zero pages. The block can be
+// calloc lets large results start as untouched zero pages, which are advised
+// onto huge pages so that filling them does not fault every 4 KiB. The block can be
 // released to another owner (the Python keeper) together with the routine
 // that frees it. Allocation failure ends the process.
 
@@ -12,7 +13,12 @@
 
 #include <cstdio>
 
+#include "platform/huge_page_advice.h"
+
 namespace kavo {
+
+// From this size on a result is worth huge pages (the size NumPy also uses).
+inline constexpr std::size_t kHugePageAdviceBytes = std::size_t{4} << 20;
 
 template <class T>
 class Buffer {
@@ -27,6 +33,7 @@ class Buffer {
       std::fprintf(stderr, "memory allocation of %zu elements of %zu bytes failed\n", count, sizeof(T));
       std::abort();
     }
+    if (count * sizeof(T) >= kHugePageAdviceBytes) platform::advise_huge_pages(data_, count * sizeof(T));
   }
   Buffer(const Buffer&) = delete;
   Buffer& operator=(const Buffer&) = delete;

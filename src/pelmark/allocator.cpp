@@ -1,0 +1,85 @@
+#include "pelmark/allocator.h"
+
+#include <new>
+
+#include "pelmark/block_release.h"
+#include "pelmark/memory_service.h"
+#include "pelmark/process_allocator.h"
+#include "pelmark/settings.h"
+#include "pelmark/thread_heap.h"
+#include "platform/allocation_failure.h"
+
+namespace pelmark {
+
+namespace {
+
+// The heap pointer is read on every allocation and free. initial-exec keeps
+// that one load even when the library ends up in a loaded module; a single
+// pointer fits the static TLS reserve every loader keeps for such modules.
+[[gnu::tls_model("initial-exec")]] constinit thread_local ThreadHeap* t_heap = nullptr;
+[[gnu::tls_model("initial-exec")]] constinit thread_local bool t_heap_torn_down = false;
+
+// Its destructor is the thread-exit path of the heap. It is touched only when
+// the heap is created, so threads that never allocate register nothing.
+struct HeapTeardown {
+  bool armed = false;
+  ~HeapTeardown() {
+    if (!armed) return;
+    ThreadHeap* heap = t_heap;
+    t_heap = nullptr;
+    t_heap_torn_down = true;  // later requests on this thread take the huge path
+    delete heap;
+  }
+};
+thread_local HeapTeardown t_heap_teardown;
+
+ThreadHeap* create_thread_heap() {
+  ThreadHeap* heap = new ThreadHeap(process_arena());
+  t_heap_teardown.armed = true;
+  t_heap = heap;
+  return heap;
+}
+
+// Everything but the fast path, including the failure report; reached by a
+// tail call so that the fast path needs no stack frame.
+[[gnu::noinline]] void* allocate_slow(std::size_t size, std::size_t alignment) {
+  void* block;
+  if (ThreadHeap* heap = t_heap) {
+    block = heap->allocate_slow(size, alignment);
+  } else if (t_heap_torn_down) {
+    block = process_arena().huge_allocate(size, alignment);
+  } else {
+    block = create_thread_heap()->allocate(size, alignment);
+  }
+  if (block == nullptr) [[unlikely]] platform::report_allocation_failure(size, alignment);
+  return block;
+}
+
+}  // namespace
+
+Arena& process_arena() noexcept {
+  static Statistics* const statistics = new Statistics();
+  static Arena* const arena = new Arena(system_memory(), *statistics, process_settings());
+  return *arena;
+}
+
+void release_all_cached() noexcept { process_arena().release_all_cached(); }
+
+StatisticsSnapshot process_statistics() noexcept { return process_arena().statistics().snapshot(); }
+
+ThreadHeap* current_thread_heap() noexcept { return t_heap; }
+
+void* allocate(std::size_t size, std::size_t alignment) {
+  if (ThreadHeap* heap = t_heap) [[likely]] {
+    if (void* block = heap->try_allocate_fast(size, alignment)) [[likely]] return block;
+  }
+  return allocate_slow(size, alignment);
+}
+
+void deallocate(void* address) { deallocate_block(t_heap, address); }
+
+void collect() {
+  if (ThreadHeap* heap = t_heap) heap->collect();
+}
+
+}  // namespace pelmark

@@ -1,0 +1,157 @@
+#include "pelmark/arena.h"
+
+#include <new>
+
+#include "pelmark/integrity_trap.h"
+#include "pelmark/thread_node.h"
+
+namespace pelmark {
+
+namespace {
+
+// Exit paths try a pool lock this often before unmapping instead: an exiting
+// thread must not wait behind others.
+constexpr std::uint32_t kExitLockAttempts = 64;
+
+std::uintptr_t align_up(std::uintptr_t address, std::uintptr_t alignment) {
+  return (address + alignment - 1) & ~(alignment - 1);
+}
+
+}  // namespace
+
+Arena::Arena(MemoryService& memory, Statistics& statistics, const SettingsRecord& settings) noexcept
+    : memory_(memory), statistics_(statistics), settings_(settings) {}
+
+Arena::~Arena() {
+  release_all_cached();
+  for (SegmentPool& pool : abandoned_) {
+    SegmentHeader* segment = pool.take_all();
+    while (segment != nullptr) {
+      SegmentHeader* next = segment_from_link(segment->pool_link);
+      unmap_segment(segment);
+      segment = next;
+    }
+  }
+}
+
+SegmentHeader* Arena::map_fresh_segment() noexcept {
+  void* base = memory_.map(kArenaMappingSize);
+  if (base == nullptr) return nullptr;
+  statistics_.record_map(kArenaMappingSize);
+  const auto start = reinterpret_cast<std::uintptr_t>(base);
+  const std::uintptr_t segment_start = align_up(start, kSegmentSize);
+  check_integrity(segment_start + kSegmentSize <= kAddressMask);
+  // Only the aligned 2 MiB stays committed.
+  const std::size_t head = segment_start - start;
+  const std::size_t tail = kArenaMappingSize - head - kSegmentSize;
+  if (head != 0 && memory_.decommit(base, head)) statistics_.record_decommit(head);
+  if (tail != 0 && memory_.decommit(reinterpret_cast<void*>(segment_start + kSegmentSize), tail)) {
+    statistics_.record_decommit(tail);
+  }
+  auto* segment = new (reinterpret_cast<void*>(segment_start)) SegmentHeader{};
+  reset_segment_header(*segment);
+  segment->mapping_base = base;
+  segment->node = thread_node();
+  segment->arena = this;
+  return segment;
+}
+
+bool Arena::unmap_segment(SegmentHeader* segment) noexcept {
+  if (!memory_.unmap(segment->mapping_base, kArenaMappingSize)) return false;
+  statistics_.record_unmap(kArenaMappingSize);
+  return true;
+}
+
+SegmentHeader* Arena::pop_nearest(SegmentPool (&pools)[kNodeSlots]) noexcept {
+  std::uint32_t node = thread_node();
+  if (pools[node].count() != 0) {
+    if (SegmentHeader* segment = pools[node].pop()) return segment;
+  }
+  node = note_pool_miss();
+  for (std::uint32_t step = 0; step < kNodeSlots; ++step) {
+    SegmentPool& pool = pools[(node + step) % kNodeSlots];
+    if (pool.count() == 0) continue;
+    if (SegmentHeader* segment = pool.pop()) return segment;
+  }
+  return nullptr;
+}
+
+AcquiredSegment Arena::acquire_segment() noexcept {
+  if (SegmentHeader* segment = pop_nearest(retained_)) {
+    reset_segment_header(*segment);
+    return {segment, SegmentOrigin::kReused};
+  }
+  if (SegmentHeader* segment = pop_nearest(abandoned_)) return {segment, SegmentOrigin::kAdopted};
+  SegmentHeader* segment = map_fresh_segment();
+  if (segment == nullptr) {
+    release_all_cached();
+    segment = map_fresh_segment();
+  }
+  if (segment == nullptr) return {};
+  return {segment, SegmentOrigin::kFresh};
+}
+
+void Arena::release_segment(SegmentHeader* segment) noexcept {
+  SegmentPool& pool = retained_[segment->node % kNodeSlots];
+  if (pool.push_below(segment, settings_.max_retained_segments())) return;
+  if (unmap_segment(segment)) return;
+  pool.push(segment);  // the system refused: keep it rather than lose it
+}
+
+bool Arena::release_segment_without_waiting(SegmentHeader* segment) noexcept {
+  SegmentPool& pool = retained_[segment->node % kNodeSlots];
+  switch (pool.try_push_below(segment, settings_.max_retained_segments(), kExitLockAttempts)) {
+    case BoundedPush::kPushed:
+      return true;
+    case BoundedPush::kFull:
+    case BoundedPush::kBusy:
+      break;
+  }
+  if (unmap_segment(segment)) return true;
+  return pool.try_push_below(segment, UINT64_MAX, kExitLockAttempts) == BoundedPush::kPushed;
+}
+
+void Arena::abandon_segments(SegmentHeader* first, SegmentHeader* last, std::uint64_t length) noexcept {
+  abandoned_[first->node % kNodeSlots].push_chain(first, last, length);
+}
+
+void Arena::release_all_cached() noexcept {
+  for (SegmentPool& pool : retained_) {
+    SegmentHeader* segment = pool.take_all();
+    while (segment != nullptr) {
+      SegmentHeader* next = segment_from_link(segment->pool_link);
+      segment->pool_link = 0;
+      if (!unmap_segment(segment)) pool.push(segment);
+      segment = next;
+    }
+  }
+  for (HugeNodeCache& cache : huge_) {
+    cache.drain([this](SegmentHeader* segment) { return unmap_huge(segment); });
+  }
+}
+
+std::uint64_t Arena::retained_segment_count() const noexcept {
+  std::uint64_t total = 0;
+  for (const SegmentPool& pool : retained_) total += pool.count();
+  return total;
+}
+
+std::uint64_t Arena::abandoned_segment_count() const noexcept {
+  std::uint64_t total = 0;
+  for (const SegmentPool& pool : abandoned_) total += pool.count();
+  return total;
+}
+
+std::uint64_t Arena::cached_huge_count() const noexcept {
+  std::uint64_t total = 0;
+  for (const HugeNodeCache& cache : huge_) total += cache.entries();
+  return total;
+}
+
+std::uint64_t Arena::cached_huge_bytes() const noexcept {
+  std::uint64_t total = 0;
+  for (const HugeNodeCache& cache : huge_) total += cache.bytes();
+  return total;
+}
+
+}  // namespace pelmark

@@ -11,8 +11,7 @@
 #include <span>
 #include <utility>
 
-#include <cstdio>
-
+#include "platform/allocation_failure.h"
 #include "platform/huge_page_advice.h"
 
 namespace kavo {
@@ -29,10 +28,7 @@ class Buffer {
   explicit Buffer(std::size_t count) : count_(count) {
     if (count == 0) return;
     data_ = static_cast<T*>(std::calloc(count, sizeof(T)));  // calloc checks count * size
-    if (!data_) {
-      std::fprintf(stderr, "memory allocation of %zu elements of %zu bytes failed\n", count, sizeof(T));
-      std::abort();
-    }
+    if (!data_) platform::report_allocation_failure(count > SIZE_MAX / sizeof(T) ? SIZE_MAX : count * sizeof(T), alignof(T));
     if (count * sizeof(T) >= kHugePageAdviceBytes) platform::advise_huge_pages(data_, count * sizeof(T));
   }
   Buffer(const Buffer&) = delete;

@@ -1,0 +1,25 @@
+#pragma once
+// The process-wide executor: created on first use with one worker per
+// logical processor, and alive until the process ends.
+
+#include "drovek/executor/executor.h"
+
+namespace drovek {
+
+// Creates the executor on the first call (once per process, even under
+// concurrent first calls) and returns it. A construction error is an
+// internal invariant failure "initialize global Drovek executor: {debug}".
+const Executor& global_executor();
+
+// The process-wide executor if some call has created it, else null.
+const Executor* global_executor_if_created() noexcept;
+
+// The configuration the process-wide executor is built from, for a machine
+// with `logical_processors` processors (at least 1 worker).
+ExecutorConfig global_executor_config(std::uint64_t logical_processors);
+
+// Builds an executor from `config`, turning an error into the invariant
+// failure above.
+Executor create_global_executor(ExecutorConfig config);
+
+}  // namespace drovek

@@ -42,9 +42,24 @@ def relative_error(result, reference):
 
 F64_SPD = spd(300)
 F64_RHS = rng.standard_normal(300)
+F64_SQUARE = rng.standard_normal((300, 300))
+F32_A = rng.standard_normal((2000, 1500)).astype(np.float32)
+F32_B = rng.standard_normal((2000, 1500)).astype(np.float32) + 2
+F32_ROW = rng.standard_normal((1, 1500)).astype(np.float32) + 2
+F32_CUBE = rng.standard_normal((20, 30, 40)).astype(np.float32)
+F32_U = rng.standard_normal(1_000_000).astype(np.float32)
+F32_V = rng.standard_normal(1_000_000).astype(np.float32)
 
 # name: (kavo call, reference call)
 TOUR = {
+    "add": (lambda: kp.add(F32_A, F32_B), lambda: F32_A + F32_B),
+    "sub": (lambda: kp.sub(F32_A, F32_ROW), lambda: F32_A - F32_ROW),
+    "mul": (lambda: kp.mul(F32_A, F32_B), lambda: F32_A * F32_B),
+    "div": (lambda: kp.div(F32_A, F32_B), lambda: F32_A / F32_B),
+    "dot": (lambda: kp.dot(F32_U, F32_V), lambda: np.dot(F32_U.astype(np.float64), F32_V)),
+    "sum": (lambda: kp.sum(F32_A), lambda: F32_A.sum(dtype=np.float64)),
+    "sum_dyn": (lambda: kp.sum_dyn(F32_CUBE), lambda: F32_CUBE.sum(dtype=np.float64)),
+    "trace": (lambda: kp.trace(F64_SQUARE), lambda: np.trace(F64_SQUARE)),
     "cholesky": (lambda: kp.cholesky(F64_SPD), lambda: np.linalg.cholesky(F64_SPD)),
     "cholesky_solve": (
         lambda: kp.cholesky_solve(F64_SPD, F64_RHS),
@@ -55,7 +70,10 @@ TOUR = {
 
 
 def main():
-    print(f"kavo_python tour: {len(kp.__all__)} functions; inputs 300 x 300 float64 unless noted\n")
+    print(
+        f"kavo_python tour: {len(kp.__all__)} functions; float32 operands 2000 x 1500, "
+        "vectors of 10^6, linear algebra on 300 x 300 float64\n"
+    )
     print(f"{'function':<16} {'max error':>10} {'time ratio':>11}")
     shown = 0
     for name in kp.__all__:

@@ -1,0 +1,36 @@
+#pragma once
+// The operations' way onto the process-wide executor: blocking parallel-for
+// over units of work. Small work, calls from workers and nested calls run on
+// the calling thread. A failure inside any piece ends as an internal
+// invariant failure once every other piece has finished.
+
+#include <cstdint>
+#include <utility>
+
+namespace kavo_ops {
+
+// Cuts `count` 4-byte elements at `buffer` into units of 5461 (65536 / 12
+// bytes of map traffic) and calls piece(context, first, chunk, chunk_len).
+using ChunkPiece = void (*)(void* context, std::uint64_t first, float* chunk, std::uint64_t chunk_len);
+void for_each_chunk(float* buffer, std::uint64_t count, void* context, ChunkPiece piece);
+
+// Groups `items` into units worth about 65536 cost units (`unit_cost` per
+// item) and calls piece(context, start, len) per unit.
+using RangePiece = void (*)(void* context, std::uint64_t start, std::uint64_t len);
+void for_each_unit_range(std::uint64_t items, std::uint64_t unit_cost, void* context, RangePiece piece);
+
+template <class F>
+void for_each_chunk(float* buffer, std::uint64_t count, F&& body) {
+  for_each_chunk(buffer, count, &body, [](void* context, std::uint64_t first, float* chunk, std::uint64_t len) {
+    (*static_cast<std::remove_reference_t<F>*>(context))(first, chunk, len);
+  });
+}
+
+template <class F>
+void for_each_unit_range(std::uint64_t items, std::uint64_t unit_cost, F&& body) {
+  for_each_unit_range(items, unit_cost, &body, [](void* context, std::uint64_t start, std::uint64_t len) {
+    (*static_cast<std::remove_reference_t<F>*>(context))(start, len);
+  });
+}
+
+}  // namespace kavo_ops

@@ -1,6 +1,6 @@
 #include "drovek/error/executor_error.h"
 
-#include "drovek/error/debug_quoted.h"
+#include "platform/debug_quoted.h"
 
 namespace drovek {
 
@@ -39,10 +39,10 @@ std::string debug(const ExecutorError& error) {
     std::string operator()(const E::ThreadPoolCreationFailed&) const { return "ThreadPoolCreationFailed"; }
     std::string operator()(const E::SpawnFailed& e) const { return "SpawnFailed(" + debug(e.error) + ")"; }
     std::string operator()(const E::ResourceExhausted& e) const {
-      return "ResourceExhausted(" + debug_quoted(e.text) + ")";
+      return "ResourceExhausted(" + platform::debug_quoted(e.text) + ")";
     }
     std::string operator()(const E::PerformanceAnomaly& e) const {
-      return "PerformanceAnomaly(" + debug_quoted(e.text) + ")";
+      return "PerformanceAnomaly(" + platform::debug_quoted(e.text) + ")";
     }
     std::string operator()(const E::NoSchedulerAvailable&) const { return "NoSchedulerAvailable"; }
     std::string operator()(const E::SchedulerError& e) const { return "SchedulerError(" + debug(e.kind) + ")"; }

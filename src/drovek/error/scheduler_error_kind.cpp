@@ -1,6 +1,6 @@
 #include "drovek/error/scheduler_error_kind.h"
 
-#include "drovek/error/debug_quoted.h"
+#include "platform/debug_quoted.h"
 
 namespace drovek {
 
@@ -24,7 +24,7 @@ std::string debug(const SchedulerErrorKind& kind) {
     std::string operator()(const K::QueueEmpty&) const { return "QueueEmpty"; }
     std::string operator()(const K::StealFailed&) const { return "StealFailed"; }
     std::string operator()(const K::InvalidState&) const { return "InvalidState"; }
-    std::string operator()(const K::SystemFailure& f) const { return "SystemFailure(" + debug_quoted(f.text) + ")"; }
+    std::string operator()(const K::SystemFailure& f) const { return "SystemFailure(" + platform::debug_quoted(f.text) + ")"; }
     std::string operator()(const K::InvalidScheduler&) const { return "InvalidScheduler"; }
   };
   return std::visit(Visitor{}, kind.variant());

@@ -1,6 +1,7 @@
 #include "kavo/error/array_error.h"
 
 #include "kavo/error/float_text.h"
+#include "platform/debug_quoted.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo {
@@ -10,31 +11,6 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
-
-// Text between double quotes with the usual escapes.
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c == 0x7f) {
-          static const char digits[] = "0123456789abcdef";
-          out += "\\u{";
-          if (c >= 16) out += digits[c >> 4];
-          out += digits[c & 15];
-          out += "}";
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
 
 std::string range_text(const std::pair<std::uint64_t, std::uint64_t>& range) {
   return "(" + std::to_string(range.first) + ", " + std::to_string(range.second) + ")";
@@ -108,8 +84,8 @@ std::string ArrayError::debug() const {
             return "IncompatibleBroadcast { from: " + format_index_list(e.from) +
                    ", to: " + format_index_list(e.to) + " }";
           },
-          [](const Overflow& e) { return "Overflow { reason: " + quoted(e.reason) + " }"; },
-          [](const StorageError& e) { return "StorageError { reason: " + quoted(e.reason) + " }"; },
+          [](const Overflow& e) { return "Overflow { reason: " + platform::debug_quoted(e.reason) + " }"; },
+          [](const StorageError& e) { return "StorageError { reason: " + platform::debug_quoted(e.reason) + " }"; },
           [](const ConvergenceError& e) {
             return "ConvergenceError { max_iters: " + std::to_string(e.max_iters) +
                    ", residual: " + debug_decimal(e.residual) + ", tol: " + debug_decimal(e.tol) +
@@ -117,12 +93,12 @@ std::string ArrayError::debug() const {
           },
           [](const CountRange& e) {
             return "CountRange(CountRangeError { count: " + std::to_string(e.error.count) +
-                   ", target: " + quoted(e.error.target) + " })";
+                   ", target: " + platform::debug_quoted(e.error.target) + " })";
           },
-          [](const InvalidInput& e) { return "InvalidInput(" + quoted(e.text) + ")"; },
-          [](const NumericalBreakdown& e) { return "NumericalBreakdown(" + quoted(e.text) + ")"; },
+          [](const InvalidInput& e) { return "InvalidInput(" + platform::debug_quoted(e.text) + ")"; },
+          [](const NumericalBreakdown& e) { return "NumericalBreakdown(" + platform::debug_quoted(e.text) + ")"; },
           [](const NotPositiveDefinite& e) {
-            return "NotPositiveDefinite { detail: " + quoted(e.detail) + " }";
+            return "NotPositiveDefinite { detail: " + platform::debug_quoted(e.detail) + " }";
           },
       },
       kind_);

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-namespace drovek {
+namespace platform {
 
 std::string debug_quoted(std::string_view text);
 
-}  // namespace drovek
+}  // namespace platform

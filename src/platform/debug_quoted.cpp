@@ -1,8 +1,8 @@
-#include "drovek/error/debug_quoted.h"
+#include "platform/debug_quoted.h"
 
 #include <cstdio>
 
-namespace drovek {
+namespace platform {
 
 std::string debug_quoted(std::string_view text) {
   std::string out;
@@ -30,4 +30,4 @@ std::string debug_quoted(std::string_view text) {
   return out;
 }
 
-}  // namespace drovek
+}  // namespace platform

@@ -12,15 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "kavo_ops/scalar/active_tier.h"
+#include "platform/processor_tier.h"
 #include "kavo_ops/scalar/dot_slice.h"
 #include "kavo_ops/scalar/elementwise_slice.h"
-#include "kavo_ops/scalar/internal/tier_override.h"
+#include "platform/processor_tier_override.h"
 #include "kavo_ops/scalar/sum_slice.h"
 
 namespace {
 
-using kavo_ops::Tier;
+using platform::Tier;
 
 constexpr std::int64_t small_len = 1 << 10;        // 4 KiB per operand
 constexpr std::int64_t cache_len = 1 << 15;        // 128 KiB per operand
@@ -29,13 +29,13 @@ constexpr std::int64_t memory_len = 1 << 23;       // 32 MiB per operand
 // Runs `body` under `tier`, or reports the tier as unavailable.
 template <class Body>
 void under_tier(benchmark::State& state, Tier tier, Body body) {
-  if (!kavo_ops::tier_supported(tier)) {
+  if (!platform::tier_supported(tier)) {
     state.SkipWithError("tier not supported on this machine");
     return;
   }
-  kavo_ops::force_tier(tier);
+  platform::force_tier(tier);
   body();
-  kavo_ops::force_tier(std::nullopt);
+  platform::force_tier(std::nullopt);
 }
 
 std::vector<float> filled(std::int64_t n, float start) {

@@ -1,6 +1,6 @@
 #include "kavo_ops/scalar/slice_kernel_table.h"
 
-#include "kavo_ops/scalar/active_tier.h"
+#include "platform/processor_tier.h"
 #include "kavo_ops/scalar/tier_a/slice_kernels_tier_a.h"
 #include "kavo_ops/scalar/tier_b/slice_kernels_tier_b.h"
 #include "kavo_ops/scalar/tier_c/slice_kernels_tier_c.h"
@@ -23,15 +23,15 @@ constexpr SliceKernelTable tier_c_table{
 
 }  // namespace
 
-const SliceKernelTable& slice_kernels(Tier tier) noexcept {
+const SliceKernelTable& slice_kernels(platform::Tier tier) noexcept {
   switch (tier) {
-    case Tier::A: return tier_a_table;
-    case Tier::B: return tier_b_table;
-    case Tier::C: return tier_c_table;
+    case platform::Tier::A: return tier_a_table;
+    case platform::Tier::B: return tier_b_table;
+    case platform::Tier::C: return tier_c_table;
   }
   return tier_c_table;
 }
 
-const SliceKernelTable& active_slice_kernels() noexcept { return slice_kernels(active_tier()); }
+const SliceKernelTable& active_slice_kernels() noexcept { return slice_kernels(platform::active_tier()); }
 
 }  // namespace kavo_ops

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "kavo_ops/scalar/tier.h"
+#include "platform/processor_tier.h"
 
 namespace kavo_ops {
 
@@ -31,7 +31,7 @@ struct SliceKernelTable {
   SumF32 sum_f32;
 };
 
-const SliceKernelTable& slice_kernels(Tier tier) noexcept;
+const SliceKernelTable& slice_kernels(platform::Tier tier) noexcept;
 
 // The table of active_tier(), read afresh on every call.
 const SliceKernelTable& active_slice_kernels() noexcept;

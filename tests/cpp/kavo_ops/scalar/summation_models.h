@@ -8,9 +8,10 @@
 #include <span>
 #include <vector>
 
-#include "kavo_ops/scalar/tier.h"
+#include "platform/processor_tier.h"
 
 namespace kavo_ops::test_support {
+using platform::Tier;
 
 // Adds the upper half of the lanes to the lower half until one lane is left.
 template <class T>

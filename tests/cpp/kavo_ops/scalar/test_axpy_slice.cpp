@@ -7,9 +7,10 @@
 
 #include "kavo_ops/scalar/axpy_slice.h"
 #include "kavo_ops/scalar/random_data.h"
-#include "kavo_ops/scalar/tier_fixture.h"
+#include "support/tier_fixture.h"
 
 namespace kavo_ops::test_support {
+using namespace tier_testing;
 namespace {
 
 // Around the 4-vector and 1-vector blocks of every tier (4..64 lanes) and

@@ -8,9 +8,10 @@
 #include "kavo_ops/scalar/dot_slice.h"
 #include "kavo_ops/scalar/random_data.h"
 #include "kavo_ops/scalar/summation_models.h"
-#include "kavo_ops/scalar/tier_fixture.h"
+#include "support/tier_fixture.h"
 
 namespace kavo_ops::test_support {
+using namespace tier_testing;
 namespace {
 
 // Both sides of L, 4L and 4L + L for every lane count L in {4, 8, 16}, of

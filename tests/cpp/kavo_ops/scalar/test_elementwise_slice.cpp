@@ -10,9 +10,10 @@
 
 #include "kavo_ops/scalar/elementwise_slice.h"
 #include "kavo_ops/scalar/slice_kernel_table.h"
-#include "kavo_ops/scalar/tier_fixture.h"
+#include "support/tier_fixture.h"
 
 namespace kavo_ops::test_support {
+using namespace tier_testing;
 namespace {
 
 using Kernel = void (*)(std::span<const float>, std::span<const float>, std::span<float>);

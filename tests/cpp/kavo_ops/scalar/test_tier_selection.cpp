@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "kavo_ops/scalar/active_tier.h"
-#include "kavo_ops/scalar/internal/tier_override.h"
+#include "platform/processor_tier.h"
+#include "platform/processor_tier_override.h"
 #include "platform/cpu_features.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
+using namespace platform;
 namespace {
 
 using platform::CpuFeatureWord;

@@ -1,5 +1,5 @@
 #pragma once
-// The processor tiers every slice kernel family has a form for, best first:
+// The processor tiers every vector kernel family has a form for, best first:
 //   A  AVX-512F (with AVX2 and FMA)
 //   B  AVX2 and FMA, both required
 //   C  the x86-64 baseline (SSE2), fused multiply-add through std::fma
@@ -8,15 +8,14 @@
 
 #include "platform/cpu_features.h"
 
-namespace kavo_ops {
+namespace platform {
 
 enum class Tier { A, B, C };
 
-constexpr bool tier_runs_on(Tier tier, platform::CpuFeatureWord features) noexcept {
-  namespace feature = platform::cpu_feature;
+constexpr bool tier_runs_on(Tier tier, CpuFeatureWord features) noexcept {
   // Tier A sources are also compiled with AVX2 and FMA enabled, so require them.
-  constexpr platform::CpuFeatureWord tier_a_needs = feature::avx512f | feature::avx2 | feature::fma;
-  constexpr platform::CpuFeatureWord tier_b_needs = feature::avx2 | feature::fma;
+  constexpr CpuFeatureWord tier_a_needs = cpu_feature::avx512f | cpu_feature::avx2 | cpu_feature::fma;
+  constexpr CpuFeatureWord tier_b_needs = cpu_feature::avx2 | cpu_feature::fma;
   switch (tier) {
     case Tier::A: return (features & tier_a_needs) == tier_a_needs;
     case Tier::B: return (features & tier_b_needs) == tier_b_needs;
@@ -25,10 +24,17 @@ constexpr bool tier_runs_on(Tier tier, platform::CpuFeatureWord features) noexce
   return false;
 }
 
-constexpr Tier best_tier(platform::CpuFeatureWord features) noexcept {
+constexpr Tier best_tier(CpuFeatureWord features) noexcept {
   if (tier_runs_on(Tier::A, features)) return Tier::A;
   if (tier_runs_on(Tier::B, features)) return Tier::B;
   return Tier::C;
 }
 
-}  // namespace kavo_ops
+// The tier kernels use on this call: the best tier of this machine, unless a
+// test has forced a lower one (processor_tier_override.h).
+Tier active_tier() noexcept;
+
+// Whether this machine can run `tier`.
+bool tier_supported(Tier tier) noexcept;
+
+}  // namespace platform

@@ -1,11 +1,11 @@
-#include "kavo_ops/scalar/internal/tier_override.h"
+#include "platform/processor_tier.h"
 
 #include <atomic>
 
-#include "kavo_ops/scalar/active_tier.h"
 #include "platform/invariant_failure.h"
+#include "platform/processor_tier_override.h"
 
-namespace kavo_ops {
+namespace platform {
 namespace {
 
 constexpr int no_override = -1;
@@ -18,8 +18,15 @@ std::atomic<int> override_tier{no_override};
 
 }  // namespace
 
+Tier active_tier() noexcept {
+  if (auto forced = forced_tier()) return *forced;
+  return best_tier(cpu_features());
+}
+
+bool tier_supported(Tier tier) noexcept { return tier_runs_on(tier, cpu_features()); }
+
 void force_tier(std::optional<Tier> tier) {
-  if (tier) platform::ensure(tier_supported(*tier), "forced processor tier is not supported by this machine");
+  if (tier) ensure(tier_supported(*tier), "forced processor tier is not supported by this machine");
   override_tier.store(tier ? static_cast<int>(*tier) : no_override, std::memory_order_relaxed);
 }
 
@@ -29,4 +36,4 @@ std::optional<Tier> forced_tier() noexcept {
   return static_cast<Tier>(value);
 }
 
-}  // namespace kavo_ops
+}  // namespace platform

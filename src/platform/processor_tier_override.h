@@ -1,12 +1,12 @@
 #pragma once
-// For tests only: makes every slice kernel run a chosen tier, so that all
-// three tiers can be checked on one machine. Not for production callers.
+// For tests and benchmarks only: makes every tiered kernel run a chosen tier,
+// so that all three tiers can be checked on one machine.
 
 #include <optional>
 
-#include "kavo_ops/scalar/tier.h"
+#include "platform/processor_tier.h"
 
-namespace kavo_ops {
+namespace platform {
 
 // Forces `tier` for all threads until called again with std::nullopt.
 // Forcing a tier this machine cannot run is an invariant failure.
@@ -15,4 +15,4 @@ void force_tier(std::optional<Tier> tier);
 // The forced tier, if any.
 std::optional<Tier> forced_tier() noexcept;
 
-}  // namespace kavo_ops
+}  // namespace platform

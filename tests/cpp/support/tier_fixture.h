@@ -6,10 +6,12 @@
 
 #include <string>
 
-#include "kavo_ops/scalar/active_tier.h"
-#include "kavo_ops/scalar/internal/tier_override.h"
+#include "platform/processor_tier.h"
+#include "platform/processor_tier_override.h"
 
-namespace kavo_ops::test_support {
+namespace tier_testing {
+
+using platform::Tier;
 
 inline constexpr Tier all_tiers[] = {Tier::A, Tier::B, Tier::C};
 
@@ -30,10 +32,10 @@ struct TierName {
 class TierTest : public ::testing::TestWithParam<Tier> {
  protected:
   void SetUp() override {
-    if (!tier_supported(GetParam())) GTEST_SKIP() << tier_name(GetParam()) << " not supported here";
-    force_tier(GetParam());
+    if (!platform::tier_supported(GetParam())) GTEST_SKIP() << tier_name(GetParam()) << " not supported here";
+    platform::force_tier(GetParam());
   }
-  void TearDown() override { force_tier(std::nullopt); }
+  void TearDown() override { platform::force_tier(std::nullopt); }
 };
 
-}  // namespace kavo_ops::test_support
+}  // namespace tier_testing

@@ -7,7 +7,8 @@
 
 namespace kavo_ops {
 
-kavo::Expected<void> validate_output(const kavo::MutView<float, 2>& out, const char* operation) {
+template <class T>
+kavo::Expected<void> validate_output(const kavo::MutView<T, 2>& out, const char* operation) {
   if (out.shares_window) {
     return kavo::storage_error(std::string(operation) +
                                " output must exclusively own its storage window (interleaved "
@@ -19,5 +20,8 @@ kavo::Expected<void> validate_output(const kavo::MutView<float, 2>& out, const c
   if (!*injective) return kavo::storage_error(std::string(operation) + " output layout must be injective (no aliasing)");
   return {};
 }
+
+template kavo::Expected<void> validate_output<float>(const kavo::MutView<float, 2>&, const char*);
+template kavo::Expected<void> validate_output<double>(const kavo::MutView<double, 2>&, const char*);
 
 }  // namespace kavo_ops

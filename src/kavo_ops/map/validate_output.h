@@ -10,6 +10,7 @@
 
 namespace kavo_ops {
 
-kavo::Expected<void> validate_output(const kavo::MutView<float, 2>& out, const char* operation);
+template <class T>
+kavo::Expected<void> validate_output(const kavo::MutView<T, 2>& out, const char* operation);
 
 }  // namespace kavo_ops

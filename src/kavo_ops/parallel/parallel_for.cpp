@@ -1,5 +1,6 @@
 #include "kavo_ops/parallel/parallel_for.h"
 
+#include "drovek/executor/global_executor.h"
 #include "drovek/parallel/parallel_for.h"
 
 namespace kavo_ops {
@@ -8,6 +9,11 @@ namespace {
 struct ChunkCall {
   void* context;
   ChunkPiece piece;
+};
+
+struct IndexCall {
+  void* context;
+  IndexPiece piece;
 };
 
 struct RangeCall {
@@ -33,5 +39,15 @@ void for_each_unit_range(std::uint64_t items, std::uint64_t unit_cost, void* con
     range_call->piece(range_call->context, start, length);
   });
 }
+
+void for_each_index(std::uint64_t count, void* context, IndexPiece piece) {
+  IndexCall call{context, piece};
+  drovek::for_each_index_with(count, &call, [](void* c, std::size_t index) {
+    auto* index_call = static_cast<IndexCall*>(c);
+    index_call->piece(index_call->context, index);
+  });
+}
+
+std::uint64_t executor_worker_count() { return drovek::global_executor().worker_count(); }
 
 }  // namespace kavo_ops

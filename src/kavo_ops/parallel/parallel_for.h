@@ -19,6 +19,22 @@ void for_each_chunk(float* buffer, std::uint64_t count, void* context, ChunkPiec
 using RangePiece = void (*)(void* context, std::uint64_t start, std::uint64_t len);
 void for_each_unit_range(std::uint64_t items, std::uint64_t unit_cost, void* context, RangePiece piece);
 
+// Calls piece(context, i) for every i in [0, count), spread over the
+// executor in at most W + 1 contiguous tasks.
+using IndexPiece = void (*)(void* context, std::uint64_t index);
+void for_each_index(std::uint64_t count, void* context, IndexPiece piece);
+
+// Worker threads of the process-wide executor (creating it on first use):
+// drivers that hand out their own work dynamically size their task count by it.
+std::uint64_t executor_worker_count();
+
+template <class F>
+void for_each_index(std::uint64_t count, F&& body) {
+  for_each_index(count, &body, [](void* context, std::uint64_t index) {
+    (*static_cast<std::remove_reference_t<F>*>(context))(index);
+  });
+}
+
 template <class F>
 void for_each_chunk(float* buffer, std::uint64_t count, F&& body) {
   for_each_chunk(buffer, count, &body, [](void* context, std::uint64_t first, float* chunk, std::uint64_t len) {

@@ -1,0 +1,60 @@
+// Matrix-multiply tiles, tier B (AVX2 + FMA, 256-bit YMM registers).
+//   float32: 3 x 24 tile = 3 rows x 3 vectors of 8 lanes: 9 accumulators,
+//            3 registers for the current row of B, 1 broadcast of A.
+//   float64: 3 x 12 tile = 3 rows x 3 vectors of 4 lanes, same register map.
+// Narrow tiles use vmaskmov loads and stores, which never fault on masked-off
+// lanes.
+
+#include <immintrin.h>
+
+#include "fyrel/gemm/gemm_tiles.h"
+#include "fyrel/gemm/tile_kernel_body.h"
+
+namespace fyrel::tier_b {
+namespace {
+
+struct VecF32 {
+  using Element = float;
+  using Reg = __m256;
+  using Mask = __m256i;
+  static constexpr std::size_t lanes = 8;
+  static Mask first_lanes(std::size_t count) {
+    return _mm256_cmpgt_epi32(_mm256_set1_epi32(int(count)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  }
+  static Reg load(const float* p) { return _mm256_loadu_ps(p); }
+  static Reg load(const float* p, Mask m) { return _mm256_maskload_ps(p, m); }
+  static void store(float* p, Reg v) { _mm256_storeu_ps(p, v); }
+  static void store(float* p, Reg v, Mask m) { _mm256_maskstore_ps(p, m, v); }
+  static Reg broadcast(const float* p) { return _mm256_broadcast_ss(p); }
+  static Reg fma(Reg x, Reg y, Reg acc) { return _mm256_fmadd_ps(x, y, acc); }
+};
+
+struct VecF64 {
+  using Element = double;
+  using Reg = __m256d;
+  using Mask = __m256i;
+  static constexpr std::size_t lanes = 4;
+  static Mask first_lanes(std::size_t count) {
+    return _mm256_cmpgt_epi64(_mm256_set1_epi64x(static_cast<long long>(count)), _mm256_setr_epi64x(0, 1, 2, 3));
+  }
+  static Reg load(const double* p) { return _mm256_loadu_pd(p); }
+  static Reg load(const double* p, Mask m) { return _mm256_maskload_pd(p, m); }
+  static void store(double* p, Reg v) { _mm256_storeu_pd(p, v); }
+  static void store(double* p, Reg v, Mask m) { _mm256_maskstore_pd(p, m, v); }
+  static Reg broadcast(const double* p) { return _mm256_broadcast_sd(p); }
+  static Reg fma(Reg x, Reg y, Reg acc) { return _mm256_fmadd_pd(x, y, acc); }
+};
+
+}  // namespace
+
+void gemm_tile_f32(std::size_t k, const float* a, std::size_t lda, const float* b, std::size_t ldb, float* c,
+                   std::size_t ldc, std::size_t rows, std::size_t cols) noexcept {
+  TileKernel<VecF32, f32_nr / VecF32::lanes>::tile<f32_mr>(k, a, lda, b, ldb, c, ldc, rows, cols);
+}
+
+void gemm_tile_f64(std::size_t k, const double* a, std::size_t lda, const double* b, std::size_t ldb, double* c,
+                   std::size_t ldc, std::size_t rows, std::size_t cols) noexcept {
+  TileKernel<VecF64, f64_nr / VecF64::lanes>::tile<f64_mr>(k, a, lda, b, ldb, c, ldc, rows, cols);
+}
+
+}  // namespace fyrel::tier_b

@@ -1,0 +1,88 @@
+#include "kavo_ops/matrix/batched_matmul.h"
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+#include "kavo/layout/shape_arithmetic.h"
+#include "kavo_ops/matrix/matmul.h"
+#include "kavo_ops/parallel/parallel_for.h"
+
+namespace kavo_ops {
+namespace {
+
+constexpr const char* kBatchLayout = "invariant: batch submatrix layout derives from a validated parent";
+
+// Matrix `batch` of a rank-3 view as a 2-D view (batch 0 when the view has a
+// single batch, which then serves every batch).
+template <class View2, class View3>
+View2 batch_matrix(const View3& parent, std::uint64_t batch) {
+  const auto& layout = parent.layout;
+  const std::uint64_t index = layout.shape[0] == 1 ? 0 : batch;
+  const std::uint64_t start[3] = {index, 0, 0};
+  const std::uint64_t offset = kavo::expect_valid(kavo::offset_of(layout, start), kBatchLayout);
+  View2 matrix{parent.data, parent.len, {{layout.shape[1], layout.shape[2]}, {layout.strides[1], layout.strides[2]}, offset}};
+  if constexpr (requires { matrix.shares_window; }) matrix.shares_window = parent.shares_window;
+  return matrix;
+}
+
+// The first error of any batch and the flag that stops the rest.
+class FirstBatchError {
+ public:
+  void record(kavo::ArrayError error) {
+    std::lock_guard lock(mutex_);
+    if (!error_) error_.emplace(std::move(error));
+    // Release: a batch that sees the flag skips its work; the error itself is
+    // read only after every batch has finished.
+    stopped_.store(true, std::memory_order_release);
+  }
+  bool stopped() const noexcept { return stopped_.load(std::memory_order_acquire); }
+  std::optional<kavo::ArrayError> take() { return std::move(error_); }
+
+ private:
+  std::mutex mutex_;
+  std::optional<kavo::ArrayError> error_;
+  std::atomic<bool> stopped_{false};
+};
+
+}  // namespace
+
+kavo::Expected<std::uint64_t> batched_batch_count(const kavo::Extents<3>& a_shape, const kavo::Extents<3>& b_shape) {
+  const std::uint64_t a_batches = a_shape[0], b_batches = b_shape[0];
+  if (a_batches == b_batches || b_batches == 1) return a_batches;
+  if (a_batches == 1) return b_batches;
+  return std::unexpected<kavo::ArrayError>(
+      kavo::ShapeMismatch{{a_shape[0], a_shape[1], a_shape[2]}, {b_shape[0], b_shape[1], b_shape[2]}});
+}
+
+template <class T>
+kavo::Expected<void> batched_matmul_into(const kavo::View<T, 3>& a, const kavo::View<T, 3>& b,
+                                         const kavo::MutView<T, 3>& out) {
+  const std::uint64_t batches = out.layout.shape[0];
+  if (kavo::has_zero_extent(out.layout.shape_span())) return {};
+  auto one_batch = [&](std::uint64_t t) {
+    return matmul_into(batch_matrix<kavo::View<T, 2>>(a, t), batch_matrix<kavo::View<T, 2>>(b, t),
+                       batch_matrix<kavo::MutView<T, 2>>(out, t));
+  };
+  if (batches < kParallelBatches) {
+    for (std::uint64_t t = 0; t < batches; ++t) {
+      if (auto done = one_batch(t); !done) return done;
+    }
+    return {};
+  }
+  FirstBatchError first_error;
+  for_each_index(batches, [&](std::uint64_t t) {
+    if (first_error.stopped()) return;
+    if (auto done = one_batch(t); !done) first_error.record(std::move(done.error()));
+  });
+  if (auto error = first_error.take()) return std::unexpected(std::move(*error));
+  return {};
+}
+
+template kavo::Expected<void> batched_matmul_into<float>(const kavo::View<float, 3>&, const kavo::View<float, 3>&,
+                                                         const kavo::MutView<float, 3>&);
+template kavo::Expected<void> batched_matmul_into<double>(const kavo::View<double, 3>&,
+                                                          const kavo::View<double, 3>&,
+                                                          const kavo::MutView<double, 3>&);
+
+}  // namespace kavo_ops

@@ -1,0 +1,82 @@
+#include "kavo_ops/matrix/generic_kernel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+
+#include "fyrel/gemm/gemm_rows.h"
+#include "kavo_ops/matrix/row_update.h"
+#include "kavo_ops/matrix/tiled_rows.h"
+#include "kavo_ops/parallel/parallel_for.h"
+#include "platform/invariant_failure.h"
+
+namespace kavo_ops {
+namespace {
+
+void check_block(std::uint64_t block) {
+  if (block == 0 || block > kMatmulRowBlock || !std::has_single_bit(block)) {
+    platform::fail_invariant(
+        "internal error: entered unreachable code: matmul tile policy must return a power-of-two block <= 32");
+  }
+}
+
+// Rows per band handed to one task: whole 32-row blocks, about four bands
+// per worker so the last ones even out, and at most fyrel's band so the
+// band's slice of A stays in the level-2 cache.
+std::uint64_t band_rows(std::uint64_t m, std::uint64_t workers) {
+  const std::uint64_t quarter_share = (m + 4 * workers - 1) / (4 * workers);
+  const std::uint64_t blocks = (quarter_share + kMatmulRowBlock - 1) / kMatmulRowBlock;
+  return std::clamp<std::uint64_t>(blocks * kMatmulRowBlock, kMatmulRowBlock, fyrel::kBandRows);
+}
+
+}  // namespace
+
+bool tiles_apply(const MatmulRoute& route) noexcept {
+  return route.m <= 1 || route.out_row_stride >= static_cast<std::int64_t>(route.n);
+}
+
+template <class T>
+void generic_kernel(const MatmulRoute& route, const T* a, const T* b, T* out, std::uint64_t r0, std::uint64_t r1,
+                    std::uint64_t block) {
+  check_block(block);
+  if (r0 >= r1) return;
+  if (!tiles_apply(route)) {
+    row_update_rows(route, a, b, out, r0, r1);
+    return;
+  }
+  TiledRows<T>(route, b, false).run(a, out, r0, r1);
+}
+
+template <class T>
+void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T* out) {
+  const std::uint64_t m = route.m;
+  if (!tiles_apply(route)) {
+    const std::uint64_t blocks = (m + kMatmulRowBlock - 1) / kMatmulRowBlock;
+    for_each_index(blocks, [&](std::uint64_t index) {
+      row_update_rows(route, a, b, out, index * kMatmulRowBlock, std::min(m, index * kMatmulRowBlock + kMatmulRowBlock));
+    });
+    return;
+  }
+  const TiledRows<T> tiles(route, b, true);
+  const std::uint64_t workers = std::max<std::uint64_t>(executor_worker_count(), 1);
+  const std::uint64_t band = band_rows(m, workers);
+  const std::uint64_t bands = (m + band - 1) / band;
+  // Hands out bands; relaxed order suffices because the counter publishes
+  // nothing but the index, and the parallel call's completion orders every
+  // band's writes before the caller reads the result.
+  std::atomic<std::uint64_t> next{0};
+  for_each_index(std::min(bands, workers), [&](std::uint64_t) {
+    for (std::uint64_t index; (index = next.fetch_add(1, std::memory_order_relaxed)) < bands;) {
+      tiles.run(a, out, index * band, std::min(m, index * band + band));
+    }
+  });
+}
+
+template void generic_kernel<float>(const MatmulRoute&, const float*, const float*, float*, std::uint64_t,
+                                    std::uint64_t, std::uint64_t);
+template void generic_kernel<double>(const MatmulRoute&, const double*, const double*, double*, std::uint64_t,
+                                     std::uint64_t, std::uint64_t);
+template void parallel_generic_kernel<float>(const MatmulRoute&, const float*, const float*, float*);
+template void parallel_generic_kernel<double>(const MatmulRoute&, const double*, const double*, double*);
+
+}  // namespace kavo_ops

@@ -1,0 +1,37 @@
+#pragma once
+// One product's register-tiled plan: the active tier's tile kernels, looked
+// up once, and B either read in place or packed once into nr-wide strips
+// that every band of rows (and every thread) then shares.
+//
+// Assumptions (checked on construction): A and B are row-major with
+// unit-stride columns, out's columns are unit-stride and its row stride is
+// at least n. B is packed when it is compact and gemm would pack it.
+
+#include <cstdint>
+
+#include "fyrel/aligned_buffer.h"
+#include "fyrel/gemm/b_panels.h"
+#include "fyrel/gemm/gemm_kernels.h"
+#include "kavo_ops/matrix/matmul.h"
+
+namespace kavo_ops {
+
+template <class T>
+class TiledRows {
+ public:
+  // Packing is spread over the executor when `pack_in_parallel` is set.
+  TiledRows(const MatmulRoute& route, const T* b, bool pack_in_parallel);
+
+  // out[r0 .. r1, :] += A[r0 .. r1, :] * B, each element one fused chain
+  // over p ascending. `a` and `out` point at element (0, 0).
+  void run(const T* a, T* out, std::uint64_t r0, std::uint64_t r1) const;
+
+ private:
+  const fyrel::GemmKernels<T>& kernels_;
+  std::uint64_t m_, n_, k_;
+  std::uint64_t lda_, ldc_;
+  fyrel::AlignedBuffer<T> packed_;
+  fyrel::BPanels<T> panels_;
+};
+
+}  // namespace kavo_ops

@@ -118,7 +118,7 @@ TEST(ValidateOutput, RejectsBeforeAnyWrite) {
     for (float x : storage) EXPECT_EQ(x, -7.0f);
   }
   // The products share the rules under their own name.
-  EXPECT_EQ(validate_output({storage.data(), 8, {{2, 4}, {0, 1}, 0}, false}, "matmul").error().display(),
+  EXPECT_EQ(validate_output<float>({storage.data(), 8, {{2, 4}, {0, 1}, 0}, false}, "matmul").error().display(),
             "Storage error: matmul output layout must be injective (no aliasing)");
 }
 

@@ -1,19 +1,54 @@
+#include "kavo/constructors/constructors.h"
+#include "kavo_ops/linalg/products/kronecker.h"
+#include "kavo_ops/matrix/batched_matmul.h"
+#include "kavo_ops/matrix/matmul.h"
+#include "kavo_python/call_guard.h"
 #include "kavo_python/functions/function_entries.h"
+#include "kavo_python/numpy_bridge/input_arrays.h"
+#include "kavo_python/numpy_bridge/output_arrays.h"
 #include "kavo_python/signatures.h"
-#include "kavo_python/unavailable_function.h"
+#include "kavo_python/python_errors.h"
 
 namespace kavo_python::entries {
 
-PyObject* matmul(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  return unavailable_function<signatures::matmul, ArrayParameter<float, 2, 0>, ArrayParameter<float, 2, 1>>(module, args, nargs, kwnames);
+PyObject* matmul(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return call_function(signatures::matmul, args, nargs, kwnames, [](const ArgumentSlots& slots) -> PyObject* {
+    auto views = convert_arrays(signatures::matmul, slots, ArrayParameter<float, 2, 0>{}, ArrayParameter<float, 2, 1>{});
+    if (!views) return nullptr;
+    const auto& [a, b] = *views;
+    if (a.layout.shape[1] != b.layout.shape[0]) return raise_value_error("Dimension mismatch for matrix multiplication");
+    auto result = kavo::try_zeros<float, 2>({a.layout.shape[0], b.layout.shape[1]});
+    if (!result) return raise_array_error(result.error());
+    auto done = without_interpreter_lock([&] { return kavo_ops::matmul_into(a, b, result->mut_view()); });
+    if (!done) return raise_array_error(done.error());
+    return output_array(std::move(*result));
+  });
 }
 
-PyObject* batched_matmul(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  return unavailable_function<signatures::batched_matmul, ArrayParameter<float, 3, 0>, ArrayParameter<float, 3, 1>>(module, args, nargs, kwnames);
+PyObject* batched_matmul(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return call_function(signatures::batched_matmul, args, nargs, kwnames, [](const ArgumentSlots& slots) -> PyObject* {
+    auto views = convert_arrays(signatures::batched_matmul, slots, ArrayParameter<float, 3, 0>{}, ArrayParameter<float, 3, 1>{});
+    if (!views) return nullptr;
+    const auto& [a, b] = *views;
+    if (a.layout.shape[2] != b.layout.shape[1]) return raise_value_error("Inner dimension mismatch for batched matmul");
+    auto batches = kavo_ops::batched_batch_count(a.layout.shape, b.layout.shape);
+    if (!batches) return raise_array_error(batches.error());
+    auto result = kavo::try_zeros<float, 3>({*batches, a.layout.shape[1], b.layout.shape[2]});
+    if (!result) return raise_array_error(result.error());
+    auto done = without_interpreter_lock([&] { return kavo_ops::batched_matmul_into(a, b, result->mut_view()); });
+    if (!done) return raise_array_error(done.error());
+    return output_array(std::move(*result));
+  });
 }
 
-PyObject* kron(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  return unavailable_function<signatures::kron, ArrayParameter<double, 2, 0>, ArrayParameter<double, 2, 1>>(module, args, nargs, kwnames);
+PyObject* kron(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return call_function(signatures::kron, args, nargs, kwnames, [](const ArgumentSlots& slots) -> PyObject* {
+    auto views = convert_arrays(signatures::kron, slots, ArrayParameter<double, 2, 0>{}, ArrayParameter<double, 2, 1>{});
+    if (!views) return nullptr;
+    auto product = without_interpreter_lock([&] { return kavo_ops::kronecker(std::get<0>(*views), std::get<1>(*views)); });
+    if (!product) return raise_array_error(product.error());
+    return output_array(std::move(*product));
+  });
 }
 
 }  // namespace kavo_python::entries

@@ -47,6 +47,12 @@ F32_A = rng.standard_normal((2000, 1500)).astype(np.float32)
 F32_B = rng.standard_normal((2000, 1500)).astype(np.float32) + 2
 F32_ROW = rng.standard_normal((1, 1500)).astype(np.float32) + 2
 F32_CUBE = rng.standard_normal((20, 30, 40)).astype(np.float32)
+F32_LEFT = rng.standard_normal((1000, 800)).astype(np.float32)
+F32_RIGHT = rng.standard_normal((800, 1200)).astype(np.float32)
+F32_BATCH_A = rng.standard_normal((64, 128, 96)).astype(np.float32)
+F32_BATCH_B = rng.standard_normal((64, 96, 128)).astype(np.float32)
+F64_SMALL_A = rng.standard_normal((40, 30))
+F64_SMALL_B = rng.standard_normal((20, 25))
 F32_U = rng.standard_normal(1_000_000).astype(np.float32)
 F32_V = rng.standard_normal(1_000_000).astype(np.float32)
 
@@ -58,8 +64,14 @@ TOUR = {
     "div": (lambda: kp.div(F32_A, F32_B), lambda: F32_A / F32_B),
     "dot": (lambda: kp.dot(F32_U, F32_V), lambda: np.dot(F32_U.astype(np.float64), F32_V)),
     "sum": (lambda: kp.sum(F32_A), lambda: F32_A.sum(dtype=np.float64)),
+    "matmul": (lambda: kp.matmul(F32_LEFT, F32_RIGHT), lambda: F32_LEFT @ F32_RIGHT),
+    "batched_matmul": (
+        lambda: kp.batched_matmul(F32_BATCH_A, F32_BATCH_B),
+        lambda: np.matmul(F32_BATCH_A, F32_BATCH_B),
+    ),
     "sum_dyn": (lambda: kp.sum_dyn(F32_CUBE), lambda: F32_CUBE.sum(dtype=np.float64)),
     "trace": (lambda: kp.trace(F64_SQUARE), lambda: np.trace(F64_SQUARE)),
+    "kron": (lambda: kp.kron(F64_SMALL_A, F64_SMALL_B), lambda: np.kron(F64_SMALL_A, F64_SMALL_B)),
     "cholesky": (lambda: kp.cholesky(F64_SPD), lambda: np.linalg.cholesky(F64_SPD)),
     "cholesky_solve": (
         lambda: kp.cholesky_solve(F64_SPD, F64_RHS),
@@ -71,7 +83,7 @@ TOUR = {
 
 def main():
     print(
-        f"kavo_python tour: {len(kp.__all__)} functions; float32 operands 2000 x 1500, "
+        f"kavo_python tour: {len(kp.__all__)} functions; float32 operands 2000 x 1500 (products 1000 x 800 by 800 x 1200), "
         "vectors of 10^6, linear algebra on 300 x 300 float64\n"
     )
     print(f"{'function':<16} {'max error':>10} {'time ratio':>11}")

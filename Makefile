@@ -24,7 +24,7 @@ $(VENV)/.ready:
 	@test -n "$(PYTHON313)" || { echo "CPython 3.13 is required (python3.13 or ~/.pyenv/versions/3.13.0)"; exit 1; }
 	$(PYTHON313) -m venv $(VENV)
 	$(PY) -m pip install --quiet --upgrade pip
-	$(PY) -m pip install --quiet numpy scipy pytest hypothesis scikit-build-core cmake ninja
+	$(PY) -m pip install --quiet numpy scipy pytest hypothesis threadpoolctl scikit-build-core cmake ninja
 	touch $@
 
 module: venv

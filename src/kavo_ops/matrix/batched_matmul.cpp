@@ -7,6 +7,7 @@
 #include "kavo/layout/shape_arithmetic.h"
 #include "kavo_ops/matrix/matmul.h"
 #include "kavo_ops/parallel/parallel_for.h"
+#include "platform/invariant_failure.h"
 
 namespace kavo_ops {
 namespace {
@@ -19,9 +20,14 @@ template <class View2, class View3>
 View2 batch_matrix(const View3& parent, std::uint64_t batch) {
   const auto& layout = parent.layout;
   const std::uint64_t index = layout.shape[0] == 1 ? 0 : batch;
-  const std::uint64_t start[3] = {index, 0, 0};
-  const std::uint64_t offset = kavo::expect_valid(kavo::offset_of(layout, start), kBatchLayout);
-  View2 matrix{parent.data, parent.len, {{layout.shape[1], layout.shape[2]}, {layout.strides[1], layout.strides[2]}, offset}};
+  // Not offset_of: a batch of an empty matrix (k = 0 with a non-empty result)
+  // has no element (t, 0, 0), but its position is still well defined.
+  std::int64_t step = 0, offset = 0;
+  const bool overflows = __builtin_mul_overflow(static_cast<std::int64_t>(index), layout.strides[0], &step) ||
+                         __builtin_add_overflow(static_cast<std::int64_t>(layout.offset), step, &offset) || offset < 0;
+  platform::ensure(!overflows, kBatchLayout);
+  View2 matrix{parent.data, parent.len,
+               {{layout.shape[1], layout.shape[2]}, {layout.strides[1], layout.strides[2]}, std::uint64_t(offset)}};
   if constexpr (requires { matrix.shares_window; }) matrix.shares_window = parent.shares_window;
   return matrix;
 }

@@ -26,16 +26,37 @@ def _loops_for(call, budget=0.02):
         loops *= 4
 
 
-def measure(kavo_call, reference_call, batches=7):
-    """Median seconds per call of both, measured alternately."""
+# Seconds to wait before switching sides: OpenBLAS's idle threads spin for
+# about 2^28 cycles (~0.1 s here) after each call, and the executor's workers
+# briefly too; spinning threads of one side would steal the cores from the
+# other side's next batch.
+SETTLE_SECONDS = 0.2
+
+
+def _settled_batch(call, loops, settle):
+    if settle:
+        time.sleep(settle)
+        call()  # wake this side's own threads and the clock after the pause
+    return _batch_seconds(call, loops)
+
+
+def measure(kavo_call, reference_call, batches=7, settle=None):
+    """Median seconds per call of both, measured alternately. Batches that
+    take long enough to matter are preceded by a settle pause and one warm
+    call of their own side (see SETTLE_SECONDS); tiny calls, where the pause
+    would dominate the run, are measured back to back."""
     kavo_call()
     reference_call()  # warm caches, page in results, import lazily created state
     kavo_loops = _loops_for(kavo_call)
     reference_loops = _loops_for(reference_call)
+    if settle is None:
+        start = time.perf_counter()
+        kavo_call()
+        settle = SETTLE_SECONDS if time.perf_counter() - start > 50e-6 else 0.0
     kavo_times, reference_times = [], []
     for _ in range(batches):
-        kavo_times.append(_batch_seconds(kavo_call, kavo_loops))
-        reference_times.append(_batch_seconds(reference_call, reference_loops))
+        kavo_times.append(_settled_batch(kavo_call, kavo_loops, settle))
+        reference_times.append(_settled_batch(reference_call, reference_loops, settle))
     return statistics.median(kavo_times), statistics.median(reference_times)
 
 

@@ -25,8 +25,9 @@ void gemm_any(const T* a, std::size_t a_len, const T* b, std::size_t b_len, T* c
     pack_b_strips(b, n, k, kernels.nr, 0, strip_count(n, kernels.nr), packed.data());
     panels = b_packed<T>(packed.data(), k, kernels.nr);
   }
+  AlignedBuffer<T> a_scratch = AlignedBuffer<T>::with_len(gemm_a_scratch_len(kernels, std::min(kBandRows, m), k));
   for (std::size_t r = 0; r < m; r += kBandRows) {
-    gemm_rows(kernels, a + r * k, k, panels, c + r * n, n, std::min(kBandRows, m - r), n, k);
+    gemm_rows(kernels, a + r * k, k, panels, c + r * n, n, std::min(kBandRows, m - r), n, k, a_scratch.data());
   }
 }
 

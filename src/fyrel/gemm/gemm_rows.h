@@ -10,7 +10,8 @@
 // so the band, strip and block sizes change speed only, never bits.
 // Assumptions (callers check them): A's band is `rows` x k with row stride
 // lda; C's band is `rows` x n with row stride ldc; B's strips cover n columns
-// and k rows.
+// and k rows; `a_scratch` is null or holds gemm_a_scratch_len(kernels, rows, k)
+// elements, into which each kc-deep slice of A's band is copied compactly.
 
 #include <cstddef>
 
@@ -25,6 +26,12 @@ inline constexpr std::size_t kBandRows = 192;
 
 template <class T>
 void gemm_rows(const GemmKernels<T>& kernels, const T* a, std::size_t lda, const BPanels<T>& b, T* c,
-               std::size_t ldc, std::size_t rows, std::size_t n, std::size_t k) noexcept;
+               std::size_t ldc, std::size_t rows, std::size_t n, std::size_t k, T* a_scratch) noexcept;
+
+// Elements of A scratch a band of `rows` rows needs.
+template <class T>
+std::size_t gemm_a_scratch_len(const GemmKernels<T>& kernels, std::size_t rows, std::size_t k) noexcept {
+  return rows * (k < kernels.kc ? k : kernels.kc);
+}
 
 }  // namespace fyrel

@@ -29,6 +29,15 @@ std::uint64_t band_rows(std::uint64_t m, std::uint64_t workers) {
   return std::clamp<std::uint64_t>(blocks * kMatmulRowBlock, kMatmulRowBlock, fyrel::kBandRows);
 }
 
+// Rows [r0, r1) of the output set to zero, whatever its strides.
+template <class T>
+void zero_rows(const MatmulRoute& route, T* out, std::uint64_t r0, std::uint64_t r1) {
+  for (std::uint64_t i = r0; i < r1; ++i) {
+    T* row = out + static_cast<std::int64_t>(i) * route.out_row_stride;
+    for (std::uint64_t j = 0; j < route.n; ++j) row[static_cast<std::int64_t>(j) * route.out_col_stride] = T(0);
+  }
+}
+
 }  // namespace
 
 bool tiles_apply(const MatmulRoute& route) noexcept {
@@ -37,23 +46,28 @@ bool tiles_apply(const MatmulRoute& route) noexcept {
 
 template <class T>
 void generic_kernel(const MatmulRoute& route, const T* a, const T* b, T* out, std::uint64_t r0, std::uint64_t r1,
-                    std::uint64_t block) {
+                    std::uint64_t block, bool zero_fill) {
   check_block(block);
   if (r0 >= r1) return;
   if (!tiles_apply(route)) {
+    if (zero_fill) zero_rows(route, out, r0, r1);
     row_update_rows(route, a, b, out, r0, r1);
     return;
   }
-  TiledRows<T>(route, b, false).run(a, out, r0, r1);
+  const TiledRows<T> tiles(route, b, false);
+  auto scratch = tiles.scratch();
+  tiles.run(a, out, r0, r1, scratch, zero_fill);
 }
 
 template <class T>
-void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T* out) {
+void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T* out, bool zero_fill) {
   const std::uint64_t m = route.m;
   if (!tiles_apply(route)) {
     const std::uint64_t blocks = (m + kMatmulRowBlock - 1) / kMatmulRowBlock;
     for_each_index(blocks, [&](std::uint64_t index) {
-      row_update_rows(route, a, b, out, index * kMatmulRowBlock, std::min(m, index * kMatmulRowBlock + kMatmulRowBlock));
+      const std::uint64_t r0 = index * kMatmulRowBlock, r1 = std::min(m, r0 + kMatmulRowBlock);
+      if (zero_fill) zero_rows(route, out, r0, r1);
+      row_update_rows(route, a, b, out, r0, r1);
     });
     return;
   }
@@ -66,17 +80,18 @@ void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T
   // band's writes before the caller reads the result.
   std::atomic<std::uint64_t> next{0};
   for_each_index(std::min(bands, workers), [&](std::uint64_t) {
+    auto scratch = tiles.scratch();
     for (std::uint64_t index; (index = next.fetch_add(1, std::memory_order_relaxed)) < bands;) {
-      tiles.run(a, out, index * band, std::min(m, index * band + band));
+      tiles.run(a, out, index * band, std::min(m, index * band + band), scratch, zero_fill);
     }
   });
 }
 
 template void generic_kernel<float>(const MatmulRoute&, const float*, const float*, float*, std::uint64_t,
-                                    std::uint64_t, std::uint64_t);
+                                    std::uint64_t, std::uint64_t, bool);
 template void generic_kernel<double>(const MatmulRoute&, const double*, const double*, double*, std::uint64_t,
-                                     std::uint64_t, std::uint64_t);
-template void parallel_generic_kernel<float>(const MatmulRoute&, const float*, const float*, float*);
-template void parallel_generic_kernel<double>(const MatmulRoute&, const double*, const double*, double*);
+                                     std::uint64_t, std::uint64_t, bool);
+template void parallel_generic_kernel<float>(const MatmulRoute&, const float*, const float*, float*, bool);
+template void parallel_generic_kernel<double>(const MatmulRoute&, const double*, const double*, double*, bool);
 
 }  // namespace kavo_ops

@@ -1,9 +1,9 @@
 #pragma once
 // The tiled kernel: out[r0 .. r1, :] += A[r0 .. r1, :] * B for row-major A
 // and B, the rows cut into blocks of `block` rows (a power of two up to 32;
-// anything else is an internal invariant failure). Callers have zero-filled
-// out when the product overwrites, and guarantee unit-stride columns of out
-// and B.
+// anything else is an internal invariant failure). With `zero_fill` the rows
+// are set to zero first (the product overwrites them). Callers guarantee
+// unit-stride columns of out and B.
 //
 // Outputs whose row stride is at least n (compact results and windows of a
 // larger matrix alike) take the register tiles of TiledRows: each element
@@ -26,10 +26,10 @@ inline constexpr std::uint64_t kMatmulRowBlock = 32;
 
 template <class T>
 void generic_kernel(const MatmulRoute& route, const T* a, const T* b, T* out, std::uint64_t r0, std::uint64_t r1,
-                    std::uint64_t block);
+                    std::uint64_t block, bool zero_fill);
 
 template <class T>
-void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T* out);
+void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T* out, bool zero_fill);
 
 // Whether the register tiles apply to this output (else the row updates).
 bool tiles_apply(const MatmulRoute& route) noexcept;

@@ -82,18 +82,19 @@ kavo::Expected<void> matmul_routed(const kavo::View<T, 2>& a, const kavo::View<T
   const kavo::View<T, 2> b_rm = b_copy ? b_copy->view() : b;
   auto rm_route = route_matmul(a_rm, b_rm, out);
   if (!rm_route) return std::unexpected(std::move(rm_route.error()));
-  if (!accumulate) fill_output_zero(out);
 
   const MatmulRoute& r = *rm_route;
   T* out_origin = out.data + out.layout.offset;
   const bool unit_columns = r.out_col_stride == 1 && r.b_col_stride == 1;
   if (unit_columns && r.m > 1 && r.k > 0 && r.n > 0) {
+    // The kernels zero their own rows, in parallel for large products.
     if (is_large_product(r.m, r.k, r.n)) {
-      parallel_generic_kernel(r, origin(a_rm), origin(b_rm), out_origin);
+      parallel_generic_kernel(r, origin(a_rm), origin(b_rm), out_origin, !accumulate);
     } else {
-      generic_kernel(r, origin(a_rm), origin(b_rm), out_origin, 0, r.m, kMatmulRowBlock);
+      generic_kernel(r, origin(a_rm), origin(b_rm), out_origin, 0, r.m, kMatmulRowBlock, !accumulate);
     }
   } else {
+    if (!accumulate) fill_output_zero(out);
     row_update_rows(r, origin(a_rm), origin(b_rm), out_origin, 0, r.m);
   }
   return {};

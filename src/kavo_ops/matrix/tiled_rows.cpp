@@ -45,10 +45,22 @@ TiledRows<T>::TiledRows(const MatmulRoute& route, const T* b, bool pack_in_paral
 }
 
 template <class T>
-void TiledRows<T>::run(const T* a, T* out, std::uint64_t r0, std::uint64_t r1) const {
+fyrel::AlignedBuffer<T> TiledRows<T>::scratch() const {
+  return fyrel::AlignedBuffer<T>::with_len(
+      fyrel::gemm_a_scratch_len(kernels_, std::min<std::uint64_t>(fyrel::kBandRows, m_), k_));
+}
+
+template <class T>
+void TiledRows<T>::run(const T* a, T* out, std::uint64_t r0, std::uint64_t r1, fyrel::AlignedBuffer<T>& scratch,
+                       bool zero_fill) const {
   for (std::uint64_t r = r0; r < r1; r += fyrel::kBandRows) {
     const std::uint64_t rows = std::min<std::uint64_t>(fyrel::kBandRows, r1 - r);
-    fyrel::gemm_rows(kernels_, a + r * lda_, lda_, panels_, out + r * ldc_, ldc_, rows, n_, k_);
+    T* band = out + r * ldc_;
+    if (zero_fill) {
+      for (std::uint64_t i = 0; i < rows; ++i) std::fill_n(band + i * ldc_, n_, T(0));
+    }
+    fyrel::gemm_rows(kernels_, a + r * lda_, lda_, panels_, band, ldc_, rows, n_, k_,
+                     scratch.size() == 0 ? nullptr : scratch.data());
   }
 }
 

@@ -22,9 +22,16 @@ class TiledRows {
   // Packing is spread over the executor when `pack_in_parallel` is set.
   TiledRows(const MatmulRoute& route, const T* b, bool pack_in_parallel);
 
+  // A's scratch for one thread: enough for any call of run.
+  fyrel::AlignedBuffer<T> scratch() const;
+
   // out[r0 .. r1, :] += A[r0 .. r1, :] * B, each element one fused chain
-  // over p ascending. `a` and `out` point at element (0, 0).
-  void run(const T* a, T* out, std::uint64_t r0, std::uint64_t r1) const;
+  // over p ascending; with `zero_fill` the rows are first set to zero (here,
+  // by the thread that computes them, so a fresh result's pages are first
+  // touched in parallel and are still in cache). `a` and `out` point at
+  // element (0, 0); `scratch` comes from scratch().
+  void run(const T* a, T* out, std::uint64_t r0, std::uint64_t r1, fyrel::AlignedBuffer<T>& scratch,
+           bool zero_fill) const;
 
  private:
   const fyrel::GemmKernels<T>& kernels_;

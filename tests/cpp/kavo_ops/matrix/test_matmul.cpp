@@ -265,14 +265,14 @@ TEST(GenericKernel, RejectsBlocksThatAreNotPowersOfTwoUpTo32) {
   const MatmulRoute route = *route_matmul(a.view(), b.view(), out.mut_view());
   for (std::uint64_t block : {0, 3, 64}) {
     try {
-      generic_kernel(route, a.storage.data(), b.storage.data(), out.storage.data(), 0, 4, block);
+      generic_kernel(route, a.storage.data(), b.storage.data(), out.storage.data(), 0, 4, block, false);
       ADD_FAILURE() << "block " << block << " accepted";
     } catch (const platform::InvariantFailure& failure) {
       EXPECT_EQ(failure.message(),
                 "internal error: entered unreachable code: matmul tile policy must return a power-of-two block <= 32");
     }
   }
-  for (std::uint64_t block : {1, 2, 4, 8, 16, 32}) generic_kernel(route, a.storage.data(), b.storage.data(), out.storage.data(), 0, 4, block);
+  for (std::uint64_t block : {1, 2, 4, 8, 16, 32}) generic_kernel(route, a.storage.data(), b.storage.data(), out.storage.data(), 0, 4, block, false);
 }
 
 // ---- batches --------------------------------------------------------------

@@ -12,6 +12,10 @@
 namespace kavo_ops {
 namespace {
 
+// Batches per chunk handed to a task: enough to make the hand-out cheap,
+// few enough that both cores finish together.
+constexpr std::uint64_t kBatchChunk = 64;
+
 constexpr const char* kBatchLayout = "invariant: batch submatrix layout derives from a validated parent";
 
 // Matrix `batch` of a rank-3 view as a 2-D view (batch 0 when the view has a
@@ -77,9 +81,11 @@ kavo::Expected<void> batched_matmul_into(const kavo::View<T, 3>& a, const kavo::
     return {};
   }
   FirstBatchError first_error;
-  for_each_index(batches, [&](std::uint64_t t) {
-    if (first_error.stopped()) return;
-    if (auto done = one_batch(t); !done) first_error.record(std::move(done.error()));
+  for_each_dynamic_chunk(batches, kBatchChunk, [&](std::uint64_t begin, std::uint64_t end) {
+    for (std::uint64_t t = begin; t < end; ++t) {
+      if (first_error.stopped()) return;
+      if (auto done = one_batch(t); !done) first_error.record(std::move(done.error()));
+    }
   });
   if (auto error = first_error.take()) return std::unexpected(std::move(*error));
   return {};

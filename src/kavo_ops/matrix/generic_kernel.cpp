@@ -1,7 +1,6 @@
 #include "kavo_ops/matrix/generic_kernel.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 
 #include "fyrel/gemm/gemm_rows.h"
@@ -72,18 +71,12 @@ void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T
     return;
   }
   const TiledRows<T> tiles(route, b, true);
-  const std::uint64_t workers = std::max<std::uint64_t>(executor_worker_count(), 1);
-  const std::uint64_t band = band_rows(m, workers);
-  const std::uint64_t bands = (m + band - 1) / band;
-  // Hands out bands; relaxed order suffices because the counter publishes
-  // nothing but the index, and the parallel call's completion orders every
-  // band's writes before the caller reads the result.
-  std::atomic<std::uint64_t> next{0};
-  for_each_index(std::min(bands, workers), [&](std::uint64_t) {
+  const std::uint64_t band = band_rows(m, std::max<std::uint64_t>(executor_worker_count(), 1));
+  // One scratch per band is cheap next to a band's work (at least 32 rows of
+  // a product with m * k * n >= 262144).
+  for_each_dynamic_chunk(m, band, [&](std::uint64_t r0, std::uint64_t r1) {
     auto scratch = tiles.scratch();
-    for (std::uint64_t index; (index = next.fetch_add(1, std::memory_order_relaxed)) < bands;) {
-      tiles.run(a, out, index * band, std::min(m, index * band + band), scratch, zero_fill);
-    }
+    tiles.run(a, out, r0, r1, scratch, zero_fill);
   });
 }
 

@@ -80,7 +80,7 @@ kavo::Expected<void> matmul_routed(const kavo::View<T, 2>& a, const kavo::View<T
   }
   const kavo::View<T, 2> a_rm = a_copy ? a_copy->view() : a;
   const kavo::View<T, 2> b_rm = b_copy ? b_copy->view() : b;
-  auto rm_route = route_matmul(a_rm, b_rm, out);
+  auto rm_route = a_copy || b_copy ? route_matmul(a_rm, b_rm, out) : route;
   if (!rm_route) return std::unexpected(std::move(rm_route.error()));
 
   const MatmulRoute& r = *rm_route;

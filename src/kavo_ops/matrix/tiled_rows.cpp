@@ -46,6 +46,8 @@ TiledRows<T>::TiledRows(const MatmulRoute& route, const T* b, bool pack_in_paral
 
 template <class T>
 fyrel::AlignedBuffer<T> TiledRows<T>::scratch() const {
+  // gemm_rows copies A only when more than one strip of B reads it.
+  if (n_ <= kernels_.nr || m_ <= 1) return {};
   return fyrel::AlignedBuffer<T>::with_len(
       fyrel::gemm_a_scratch_len(kernels_, std::min<std::uint64_t>(fyrel::kBandRows, m_), k_));
 }

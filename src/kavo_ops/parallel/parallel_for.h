@@ -4,6 +4,8 @@
 // the calling thread. A failure inside any piece ends as an internal
 // invariant failure once every other piece has finished.
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <utility>
 
@@ -28,6 +30,14 @@ void for_each_index(std::uint64_t count, void* context, IndexPiece piece);
 // drivers that hand out their own work dynamically size their task count by it.
 std::uint64_t executor_worker_count();
 
+// Calls body(begin, end) for consecutive chunks of `chunk` items covering
+// [0, count), handed out one at a time to as many tasks as the executor has
+// workers: a thread that finishes early takes the next chunk instead of
+// idling, which fixed equal parts cannot do when there are more tasks than
+// cores. Runs on the calling thread alone when there is one chunk.
+template <class F>
+void for_each_dynamic_chunk(std::uint64_t count, std::uint64_t chunk, F&& body);
+
 template <class F>
 void for_each_index(std::uint64_t count, F&& body) {
   for_each_index(count, &body, [](void* context, std::uint64_t index) {
@@ -46,6 +56,26 @@ template <class F>
 void for_each_unit_range(std::uint64_t items, std::uint64_t unit_cost, F&& body) {
   for_each_unit_range(items, unit_cost, &body, [](void* context, std::uint64_t start, std::uint64_t len) {
     (*static_cast<std::remove_reference_t<F>*>(context))(start, len);
+  });
+}
+
+template <class F>
+void for_each_dynamic_chunk(std::uint64_t count, std::uint64_t chunk, F&& body) {
+  const std::uint64_t chunks = count / chunk + (count % chunk != 0);
+  if (chunks <= 1) {
+    if (count > 0) body(std::uint64_t{0}, count);
+    return;
+  }
+  const std::uint64_t workers = executor_worker_count();
+  // Relaxed order suffices: the counter publishes nothing but the index, and
+  // the parallel call's completion orders every chunk's effects before the
+  // caller goes on.
+  std::atomic<std::uint64_t> next{0};
+  for_each_index(std::min(chunks, workers > 0 ? workers : 1), [&](std::uint64_t) {
+    for (std::uint64_t index; (index = next.fetch_add(1, std::memory_order_relaxed)) < chunks;) {
+      const std::uint64_t begin = index * chunk;
+      body(begin, std::min(count, begin + chunk));
+    }
   });
 }
 

@@ -63,7 +63,7 @@ bench-python: module
 bench-cpp: venv benchmark-lib
 	$(CMAKE) -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVO_BUILD_BENCH=ON >/dev/null
 	$(CMAKE) --build build/bench -j $(JOBS)
-	@for b in build/bench/bench/cpp/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b" --benchmark_min_time=0.2s; }; done; true
+	@for b in build/bench/bench/cpp/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b" --benchmark_min_time=0.2; }; done; true
 
 clean:
 	rm -rf build $(VENV)

@@ -24,7 +24,7 @@ struct GemmKernels {
                         std::size_t ldc, std::size_t rows, std::size_t cols) noexcept;
   std::size_t mr;  // rows of the register tile
   std::size_t nr;  // columns of the register tile (vector registers per row x lanes)
-  std::size_t kc;  // depth of one k block: a packed kc x nr strip of B stays in the level-1 cache
+  std::size_t kc;  // depth of one k block (C tiles are stored and reloaded between blocks)
   Tile tile;
 };
 

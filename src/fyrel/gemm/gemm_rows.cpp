@@ -4,6 +4,26 @@
 #include <cstring>
 
 namespace fyrel {
+namespace {
+
+// Asks for the C tile after (i, j) (next row group, or the first of the next
+// strip) while this one computes: a tile loads its C at the start and every
+// fused chain waits for it, which measured 5 % of the run time from L2/L3.
+template <class T>
+void prefetch_next_c_tile(const GemmKernels<T>& kernels, const T* c, std::size_t ldc, std::size_t rows,
+                          std::size_t n, std::size_t i, std::size_t j) noexcept {
+  std::size_t next_i = i + kernels.mr, next_j = j;
+  if (next_i >= rows) next_i = 0, next_j = j + kernels.nr;
+  if (next_j >= n) return;
+  const std::size_t tile_rows = std::min(kernels.mr, rows - next_i);
+  const std::size_t tile_bytes = std::min(kernels.nr, n - next_j) * sizeof(T);
+  for (std::size_t r = 0; r < tile_rows; ++r) {
+    const char* row = reinterpret_cast<const char*>(c + (next_i + r) * ldc + next_j);
+    for (std::size_t offset = 0; offset < tile_bytes; offset += 64) __builtin_prefetch(row + offset, 1, 3);
+  }
+}
+
+}  // namespace
 
 template <class T>
 void gemm_rows(const GemmKernels<T>& kernels, const T* a, std::size_t lda, const BPanels<T>& b, T* c,
@@ -27,6 +47,7 @@ void gemm_rows(const GemmKernels<T>& kernels, const T* a, std::size_t lda, const
       const std::size_t cols = std::min(nr, n - j);
       const T* strip = b.base + s * b.strip_stride + p0 * b.row_stride;
       for (std::size_t i = 0; i < rows; i += mr) {
+        prefetch_next_c_tile(kernels, c, ldc, rows, n, i, j);
         kernels.tile(depth, a_slice + i * a_stride, a_stride, strip, b.row_stride, c + i * ldc + j, ldc,
                      std::min(mr, rows - i), cols);
       }

@@ -2,8 +2,9 @@
 // The blocked loop over one band of rows of C += A * B:
 //
 //   for each k block of depth kc                 (C tiles stored between blocks)
-//     for each nr-wide strip of B                (kc x nr strip stays in L1)
-//       for each mr-row group of the band        (A rows stream from L2)
+//     copy the band's kc-deep slice of A         (compact, stays in L2)
+//     for each nr-wide strip of B                (reused by every row group)
+//       for each mr-row group of the band        (next C tile prefetched)
 //         tile kernel: C[group, strip] chained over the block's kc terms
 //
 // Every C element still receives its k fused multiply-adds in ascending p,
@@ -20,8 +21,8 @@
 
 namespace fyrel {
 
-// Rows per band: a band's kc-deep slice of A (at most 192 KiB in float32)
-// stays in the level-2 cache while every strip of B passes over it.
+// Rows per band: a band's kc-deep slice of A (at most 384 KiB) stays in the
+// level-2 cache while every strip of B passes over it.
 inline constexpr std::size_t kBandRows = 192;
 
 template <class T>

@@ -46,7 +46,7 @@ struct Shape {
 
 // Around the small-path thresholds (m, n < 16, k < 32), every tier's tile
 // widths and row counts (remainder strips: float64 n = 25 is one 24-column
-// strip and one masked column on tier A), more than one k block (kc <= 256),
+// strip and one masked column on tier A), more than one k block (kc <= 512),
 // and B large enough to be packed (300 x 300 float64 = 720,000 bytes; 200 x
 // 300 = 480,000 bytes is read in place).
 constexpr Shape shapes[] = {

@@ -3,8 +3,8 @@
 // m x n, each with its row length as row stride. Every C element becomes
 // the chain C[i, j] = fma(A[i, p], B[p, j], C[i, j]) over p = 0 .. k - 1,
 // computed by the register tiles of the active processor tier (float32:
-// 6 x 64 on AVX-512F, 3 x 24 on AVX2, 3 x 12 baseline; float64: 3 x 24,
-// 3 x 12, 3 x 6). The result is the same on every tier.
+// 6 x 64 on AVX-512F, 4 x 24 on AVX2, 3 x 12 baseline; float64: 3 x 24,
+// 4 x 12, 3 x 6). The result is the same on every tier.
 //
 // Nothing happens when the lengths do not cover the shapes (m * k <= a_len,
 // k * n <= b_len, m * n <= c_len, products without overflow).

@@ -1,7 +1,7 @@
 // Matrix-multiply tiles, tier B (AVX2 + FMA, 256-bit YMM registers).
-//   float32: 3 x 24 tile = 3 rows x 3 vectors of 8 lanes: 9 accumulators,
-//            3 registers for the current row of B, 1 broadcast of A.
-//   float64: 3 x 12 tile = 3 rows x 3 vectors of 4 lanes, same register map.
+//   float32: 4 x 24 tile = 4 rows x 3 vectors of 8 lanes: 12 accumulators,
+//            3 registers for the current row of B, 1 broadcast of A (16 of 16).
+//   float64: 4 x 12 tile = 4 rows x 3 vectors of 4 lanes, same register map.
 // Narrow tiles use vmaskmov loads and stores, which never fault on masked-off
 // lanes.
 

@@ -109,7 +109,7 @@ TEST(GemmKernels, TileShapesPerTier) {
   const struct {
     Tier tier;
     std::size_t f32_mr, f32_nr, f64_mr, f64_nr;
-  } cases[] = {{Tier::A, 6, 64, 3, 24}, {Tier::B, 3, 24, 3, 12}, {Tier::C, 3, 12, 3, 6}};
+  } cases[] = {{Tier::A, 6, 64, 3, 24}, {Tier::B, 4, 24, 4, 12}, {Tier::C, 3, 12, 3, 6}};
   for (const auto& c : cases) {
     EXPECT_EQ(gemm_kernels<float>(c.tier).mr, c.f32_mr);
     EXPECT_EQ(gemm_kernels<float>(c.tier).nr, c.f32_nr);

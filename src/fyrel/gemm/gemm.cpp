@@ -22,8 +22,8 @@ void gemm_any(const T* a, std::size_t a_len, const T* b, std::size_t b_len, T* c
   BPanels<T> panels = b_in_place(b, n, kernels.nr);
   if (gemm_packs_b<T>(m, n, k)) {
     packed = packed_b_buffer<T>(n, k, kernels.nr);
-    pack_b_strips(b, n, k, kernels.nr, 0, strip_count(n, kernels.nr), packed.data());
-    panels = b_packed<T>(packed.data(), k, kernels.nr);
+    pack_b_strips(b, n, k, kernels.nr, kernels.kc, 0, strip_count(n, kernels.nr), packed.data());
+    panels = b_packed<T>(packed.data(), n, kernels.nr);
   }
   AlignedBuffer<T> a_scratch = AlignedBuffer<T>::with_len(gemm_a_scratch_len(kernels, std::min(kBandRows, m), k));
   for (std::size_t r = 0; r < m; r += kBandRows) {

@@ -45,7 +45,7 @@ void gemm_rows(const GemmKernels<T>& kernels, const T* a, std::size_t lda, const
     }
     for (std::size_t j = 0, s = 0; j < n; j += nr, ++s) {
       const std::size_t cols = std::min(nr, n - j);
-      const T* strip = b.base + s * b.strip_stride + p0 * b.row_stride;
+      const T* strip = b.strip(p0, depth, s);
       for (std::size_t i = 0; i < rows; i += mr) {
         prefetch_next_c_tile(kernels, c, ldc, rows, n, i, j);
         kernels.tile(depth, a_slice + i * a_stride, a_stride, strip, b.row_stride, c + i * ldc + j, ldc,

@@ -7,8 +7,9 @@
 //
 // Register use for an R x (NV * lanes) tile: R * NV accumulators, NV vectors
 // of the current B row, one broadcast of A. Full tiles use plain loads and
-// stores; a tile narrower than the register tile masks every load and store
-// of B and C by column, so nothing past `cols` is touched.
+// stores; a narrower tile uses only as many vectors as hold columns and masks
+// every load and store of B and C by column, so nothing past `cols` is
+// touched.
 
 #include <cstddef>
 
@@ -83,11 +84,12 @@ struct TileKernel {
   template <int R>
   static void rows_of(std::size_t k, const T* a, std::size_t lda, const T* b, std::size_t ldb, T* c,
                       std::size_t ldc, std::size_t cols) noexcept {
-    if (cols == NV * lanes) {
-      run<R, true>(k, a, lda, b, ldb, c, ldc, cols);
-    } else {
-      run<R, false>(k, a, lda, b, ldb, c, ldc, cols);
+    if (cols == NV * lanes) return run<R, true>(k, a, lda, b, ldb, c, ldc, cols);
+    // A narrow tile (the last strip) runs only the vectors that hold columns.
+    if constexpr (NV > 1) {
+      if (cols <= (NV - 1) * lanes) return TileKernel<V, NV - 1>::template rows_of<R>(k, a, lda, b, ldb, c, ldc, cols);
     }
+    run<R, false>(k, a, lda, b, ldb, c, ldc, cols);
   }
 
   // Dispatches on the row count (1 .. MR) so each count has its own fully

@@ -23,14 +23,14 @@ TiledRows<T>::TiledRows(const MatmulRoute& route, const T* b, bool pack_in_paral
                        (m_ <= 1 || route.out_row_stride >= static_cast<std::int64_t>(n_)) &&
                        (k_ <= 1 || route.b_row_stride >= 0),
                    "invariant: tiled product operands are row-major with unit-stride columns");
-  panels_ = fyrel::BPanels<T>{b, ldb, kernels_.nr};
+  panels_ = fyrel::b_in_place(b, ldb, kernels_.nr);
   if (ldb != n_ || !fyrel::gemm_packs_b<T>(m_, n_, k_)) return;
 
   const std::uint64_t strips = fyrel::strip_count(n_, kernels_.nr);
   packed_ = fyrel::packed_b_buffer<T>(n_, k_, kernels_.nr);
   T* packed = packed_.data();
   auto pack = [&](std::uint64_t first, std::uint64_t end) {
-    fyrel::pack_b_strips(b, n_, k_, kernels_.nr, first, end, packed);
+    fyrel::pack_b_strips(b, n_, k_, kernels_.nr, kernels_.kc, first, end, packed);
   };
   const std::uint64_t tasks = pack_in_parallel ? std::min(strips, executor_worker_count()) : 1;
   if (tasks > 1) {
@@ -41,7 +41,7 @@ TiledRows<T>::TiledRows(const MatmulRoute& route, const T* b, bool pack_in_paral
   } else {
     pack(0, strips);
   }
-  panels_ = fyrel::b_packed<T>(packed, k_, kernels_.nr);
+  panels_ = fyrel::b_packed<T>(packed, n_, kernels_.nr);
 }
 
 template <class T>

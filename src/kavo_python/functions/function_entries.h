@@ -25,6 +25,7 @@ KAVO_PYTHON_ENTRY(kron);
 KAVO_PYTHON_ENTRY(det);
 KAVO_PYTHON_ENTRY(inv);
 KAVO_PYTHON_ENTRY(solve);
+// full_piv_lu_functions.cpp
 KAVO_PYTHON_ENTRY(full_piv_lu);
 // cholesky_functions.cpp
 KAVO_PYTHON_ENTRY(cholesky);

@@ -16,8 +16,4 @@ PyObject* solve(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObj
   return unavailable_function<signatures::solve, ArrayParameter<double, 2, 0>, ArrayParameter<double, 1, 1>>(module, args, nargs, kwnames);
 }
 
-PyObject* full_piv_lu(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  return unavailable_function<signatures::full_piv_lu, ArrayParameter<double, 2, 0>>(module, args, nargs, kwnames);
-}
-
 }  // namespace kavo_python::entries

@@ -3,29 +3,17 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "fyrel/gemm/gemm.h"
 #include "fyrel/gemm/gemm_kernels.h"
+#include "support/random_data.h"
 #include "support/tier_fixture.h"
 
 namespace fyrel {
 namespace {
 
 using tier_testing::TierTest;
-
-// Values spanning several binades, so that any change in the order or the
-// rounding of the multiply-adds shows in the low bits.
-template <class T>
-std::vector<T> spread(std::size_t count, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<T> mantissa(-1, 1);
-  std::uniform_int_distribution<int> exponent(-10, 10);
-  std::vector<T> values(count);
-  for (auto& v : values) v = std::ldexp(mantissa(rng), exponent(rng));
-  return values;
-}
 
 // The plain loop every path must reproduce bit for bit.
 template <class T>
@@ -59,9 +47,9 @@ template <class T>
 void expect_chain_bits(const Shape& s) {
   SCOPED_TRACE(::testing::Message() << s.m << " x " << s.k << " * " << s.k << " x " << s.n << ", "
                                     << sizeof(T) * 8 << "-bit");
-  const auto a = spread<T>(s.m * s.k, 1);
-  const auto b = spread<T>(s.k * s.n, 2);
-  auto c = spread<T>(s.m * s.n + 1, 3);  // one guard element past C
+  const auto a = test_data::spread_values<T>(s.m * s.k, 1);
+  const auto b = test_data::spread_values<T>(s.k * s.n, 2);
+  auto c = test_data::spread_values<T>(s.m * s.n + 1, 3);  // one guard element past C
   auto expected = c;
   reference_chain(a, b, expected, s.m, s.n, s.k);
   gemm(a.data(), a.size(), b.data(), b.size(), c.data(), s.m * s.n, s.m, s.n, s.k);
@@ -79,9 +67,9 @@ TEST_P(GemmTest, EveryElementIsTheAscendingFusedChainFromC) {
 
 TEST_P(GemmTest, ShortBuffersLeaveCUntouched) {
   const std::size_t m = 20, n = 20, k = 40;
-  const auto a = spread<double>(m * k, 4);
-  const auto b = spread<double>(k * n, 5);
-  const auto before = spread<double>(m * n, 6);
+  const auto a = test_data::spread_values<double>(m * k, 4);
+  const auto b = test_data::spread_values<double>(k * n, 5);
+  const auto before = test_data::spread_values<double>(m * n, 6);
   const struct {
     std::size_t a_len, b_len, c_len;
   } cases[] = {{m * k - 1, k * n, m * n}, {m * k, k * n - 1, m * n}, {m * k, k * n, m * n - 1}};

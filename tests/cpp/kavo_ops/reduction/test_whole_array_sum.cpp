@@ -8,11 +8,12 @@
 
 #include "kavo_ops/reduction/whole_array_sum.h"
 #include "kavo_ops/scalar/sum_slice.h"
-#include "kavo_ops/scalar/random_data.h"
+#include "support/random_data.h"
 #include "support/tier_fixture.h"
 
 namespace kavo_ops::test_support {
 using namespace tier_testing;
+using test_data::spread_values;
 namespace {
 
 using Shape = std::vector<std::uint64_t>;

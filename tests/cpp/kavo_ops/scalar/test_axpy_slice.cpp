@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "kavo_ops/scalar/axpy_slice.h"
-#include "kavo_ops/scalar/random_data.h"
+#include "support/random_data.h"
 #include "support/tier_fixture.h"
 
 namespace kavo_ops::test_support {
 using namespace tier_testing;
+using test_data::spread_values;
 namespace {
 
 // Around the 4-vector and 1-vector blocks of every tier (4..64 lanes) and

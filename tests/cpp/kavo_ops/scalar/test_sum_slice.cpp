@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "kavo_ops/scalar/sum_slice.h"
-#include "kavo_ops/scalar/random_data.h"
+#include "support/random_data.h"
 #include "kavo_ops/scalar/summation_models.h"
 #include "support/tier_fixture.h"
 
 namespace kavo_ops::test_support {
 using namespace tier_testing;
+using test_data::spread_values;
 namespace {
 
 // Both sides of W and 4W for W in {4, 8, 16}, and long runs.

@@ -6,11 +6,12 @@
 
 #include "kavo_ops/scalar/dot_slice.h"
 #include "kavo_ops/vector/dot.h"
-#include "kavo_ops/scalar/random_data.h"
+#include "support/random_data.h"
 #include "support/tier_fixture.h"
 
 namespace kavo_ops::test_support {
 using namespace tier_testing;
+using test_data::spread_values;
 namespace {
 
 kavo::View<float, 1> vec(const std::vector<float>& storage, std::uint64_t n, std::int64_t stride,

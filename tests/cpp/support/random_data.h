@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-namespace kavo_ops::test_support {
+namespace test_data {
 
 template <class T>
 std::vector<T> spread_values(std::size_t n, std::uint32_t seed) {
@@ -19,4 +19,4 @@ std::vector<T> spread_values(std::size_t n, std::uint32_t seed) {
   return values;
 }
 
-}  // namespace kavo_ops::test_support
+}  // namespace test_data

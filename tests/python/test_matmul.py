@@ -237,3 +237,16 @@ def test_batched_matmul_failures(shape_a, shape_b, message):
     with pytest.raises(ValueError) as error:
         kp.batched_matmul(np.ones(shape_a, np.float32), np.ones(shape_b, np.float32))
     assert str(error.value) == message
+
+
+def test_concurrent_callers_get_the_same_bits():
+    """Several Python threads in large (parallel) products at once: the
+    executor serves them all and every result equals the lone call's."""
+    from concurrent.futures import ThreadPoolExecutor
+
+    a = random_f32((300, 200), 31)
+    b = random_f32((200, 250), 32)
+    expected = kp.matmul(a, b)
+    with ThreadPoolExecutor(max_workers=4) as pool:
+        results = list(pool.map(lambda _: kp.matmul(a, b), range(16)))
+    assert all(same_bits(r, expected) for r in results)

@@ -1,0 +1,161 @@
+#include <cmath>
+#include <span>
+
+#include "kavo/assign/to_row_major.h"
+#include "kavo/constructors/constructors.h"
+#include "kavo_ops/linalg/bunch_kaufman/bunch_kaufman.h"
+#include "kavo_ops/linalg/bunch_kaufman/bunch_kaufman_steps.h"
+#include "kavo_ops/linalg/common/square_order.h"
+#include "kavo_ops/scalar/axpy_slice.h"
+
+namespace kavo_ops {
+namespace {
+
+struct Largest {
+  double magnitude = 0.0;
+  std::uint64_t index = 0;
+};
+
+// The first of the largest magnitudes of `count` entries `stride` apart.
+Largest largest_of(const double* first, std::uint64_t count, std::uint64_t stride, std::uint64_t first_index) {
+  Largest best{0.0, first_index};
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const double magnitude = std::abs(first[i * stride]);
+    if (magnitude > best.magnitude) best = {magnitude, first_index + i};
+  }
+  return best;
+}
+
+// The working matrix w (lower triangle from column k on), the factors and
+// two column buffers, for one elimination.
+class Elimination {
+ public:
+  Elimination(double* w, std::uint64_t n, BunchKaufmanFactors& factors)
+      : w_(w), n_(n), l_(factors.l.data()), d_(factors.d.data()), perm_(factors.permutation.data()),
+        column_(n), next_column_(n) {}
+
+  kavo::Expected<void> run() {
+    std::uint64_t k = 0;
+    while (k < n_) {
+      if (k + 1 == n_) {
+        at_d(k, k) = at_w(k, k);
+        break;
+      }
+      const Largest column = largest_of(&at_w(k + 1, k), n_ - k - 1, n_, k + 1);
+      if (column.magnitude == 0.0) {
+        at_d(k, k) = at_w(k, k);
+        ++k;
+        continue;
+      }
+      if (pivot_block_size(k, column) == 1) {
+        eliminate_one(k);
+        ++k;
+      } else {
+        if (auto step = eliminate_two(k); !step) return step;
+        k += 2;
+      }
+    }
+    return {};
+  }
+
+ private:
+  double& at_w(std::uint64_t i, std::uint64_t j) { return w_[i * n_ + j]; }
+  double& at_l(std::uint64_t i, std::uint64_t j) { return l_[i * n_ + j]; }
+  double& at_d(std::uint64_t i, std::uint64_t j) { return d_[i * n_ + j]; }
+
+  // Chooses the pivot at k, making the interchange it needs; 1 or 2.
+  int pivot_block_size(std::uint64_t k, const Largest& column) {
+    const double absakk = std::abs(at_w(k, k));
+    const double colmax = column.magnitude;
+    if (absakk >= kBunchKaufmanAlpha * colmax) return 1;
+    const std::uint64_t r = column.index;
+    // Row r of the trailing matrix off its diagonal: row r left of the
+    // diagonal, column r below it (the lower triangle holds both).
+    const Largest left = largest_of(&at_w(r, k), r - k, 1, k);
+    const Largest below = r + 1 < n_ ? largest_of(&at_w(r + 1, r), n_ - r - 1, n_, r + 1) : Largest{};
+    const double rowmax = std::fmax(left.magnitude, below.magnitude);
+    if (diagonal_pivot_holds(absakk, colmax, rowmax)) return 1;
+    if (std::abs(at_w(r, r)) >= kBunchKaufmanAlpha * rowmax) {
+      symmetric_interchange(w_, l_, perm_, n_, k, k, r);
+      return 1;
+    }
+    symmetric_interchange(w_, l_, perm_, n_, k, k + 1, r);
+    return 2;
+  }
+
+  void eliminate_one(std::uint64_t k) {
+    const double pivot = at_w(k, k);
+    at_d(k, k) = pivot;
+    for (std::uint64_t i = k + 1; i < n_; ++i) {
+      column_[i] = at_w(i, k);
+      at_l(i, k) = column_[i] / pivot;
+    }
+    for (std::uint64_t i = k + 1; i < n_; ++i) {
+      const std::uint64_t width = i - k;
+      axpy_slice(-at_l(i, k), std::span<const double>(column_.data() + k + 1, width),
+                 std::span<double>(&at_w(i, k + 1), width));
+    }
+  }
+
+  kavo::Expected<void> eliminate_two(std::uint64_t k) {
+    const double d = at_w(k, k);
+    const double e = at_w(k + 1, k);
+    const double f = at_w(k + 1, k + 1);
+    auto pivot = two_by_two_pivot(d, e, f);
+    if (!pivot) return std::unexpected(std::move(pivot.error()));
+    at_d(k, k) = d;
+    at_d(k, k + 1) = e;
+    at_d(k + 1, k) = e;
+    at_d(k + 1, k + 1) = f;
+    for (std::uint64_t i = k + 2; i < n_; ++i) {
+      column_[i] = at_w(i, k);
+      next_column_[i] = at_w(i, k + 1);
+      const TwoByTwoMultipliers m = two_by_two_multipliers(*pivot, f, column_[i], next_column_[i]);
+      at_l(i, k) = m.first;
+      at_l(i, k + 1) = m.second;
+    }
+    for (std::uint64_t i = k + 2; i < n_; ++i) {
+      const std::uint64_t width = i - k - 1;
+      const std::span<double> row(&at_w(i, k + 2), width);
+      axpy_slice(-at_l(i, k), std::span<const double>(column_.data() + k + 2, width), row);
+      axpy_slice(-at_l(i, k + 1), std::span<const double>(next_column_.data() + k + 2, width), row);
+    }
+    return {};
+  }
+
+  double* w_;
+  std::uint64_t n_;
+  double* l_;
+  double* d_;
+  std::uint64_t* perm_;
+  kavo::Buffer<double> column_;
+  kavo::Buffer<double> next_column_;
+};
+
+}  // namespace
+
+kavo::Expected<BunchKaufmanFactors> bunch_kaufman_factor(const kavo::View<double, 2>& a) {
+  auto order = square_order(a.layout);
+  if (!order) return std::unexpected(std::move(order.error()));
+  const std::uint64_t n = *order;
+
+  kavo::OwnedArray<double, 2> working = kavo::to_row_major_owned(a);
+  if (auto screened = bunch_kaufman_screen_input(working.data(), n); !screened) {
+    return std::unexpected(std::move(screened.error()));
+  }
+
+  BunchKaufmanFactors factors{kavo::zeros<double, 2>({n, n}), kavo::zeros<double, 2>({n, n}),
+                              kavo::Buffer<std::uint64_t>(n)};
+  for (std::uint64_t i = 0; i < n; ++i) {
+    factors.l.data()[i * n + i] = 1.0;
+    factors.permutation[i] = i;
+  }
+  if (auto done = Elimination(working.data(), n, factors).run(); !done) return std::unexpected(std::move(done.error()));
+
+  const kavo::Layout<2> square{{n, n}, {static_cast<std::int64_t>(n), 1}, 0};
+  platform::ensure(factors.l.layout() == square, "L shape matches storage");
+  platform::ensure(factors.d.layout() == square, "D shape matches storage");
+  return factors;
+}
+
+}  // namespace kavo_ops

@@ -1,0 +1,23 @@
+#include <cmath>
+
+#include "kavo_ops/linalg/bunch_kaufman/bunch_kaufman_steps.h"
+#include "kavo_ops/linalg/common/finite_input.h"
+
+namespace kavo_ops {
+
+kavo::Expected<void> bunch_kaufman_screen_input(const double* a, std::uint64_t n) {
+  if (auto finite = require_finite({a, n * n}, "Bunch-Kaufman"); !finite) return finite;
+  double largest = 0.0;
+  for (std::uint64_t i = 0; i < n * n; ++i) largest = std::fmax(largest, std::abs(a[i]));
+  const double tolerance = 1e-9 * largest;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    for (std::uint64_t j = i + 1; j < n; ++j) {
+      if (std::abs(a[i * n + j] - a[j * n + i]) > tolerance) {
+        return kavo::storage_error("Bunch-Kaufman requires a symmetric matrix");
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace kavo_ops

@@ -3,6 +3,7 @@
 #include "kavo_python/functions/function_entries.h"
 #include "kavo_python/numpy_bridge/input_arrays.h"
 #include "kavo_python/numpy_bridge/output_arrays.h"
+#include "kavo_python/numpy_bridge/output_tuple.h"
 #include "kavo_python/signatures.h"
 
 namespace kavo_python::entries {
@@ -15,22 +16,11 @@ PyObject* full_piv_lu(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     if (!views) return nullptr;
     auto lu = without_interpreter_lock([&] { return kavo_ops::full_piv_lu(std::get<0>(*views)); });
     if (!lu) return raise_array_error(lu.error());
-    // Stops at the first failure; the results not yet handed over are freed
-    // by their owners here.
-    PyObject* tuple = PyTuple_New(4);
-    if (!tuple) return nullptr;
-    PyObject* items[] = {output_array(std::move(lu->l)), nullptr, nullptr, nullptr};
-    if (items[0]) items[1] = output_array(std::move(lu->u));
-    if (items[1]) items[2] = output_vector(std::move(lu->row_perm));
-    if (items[2]) items[3] = output_vector(std::move(lu->col_perm));
-    for (Py_ssize_t i = 0; i < 4; ++i) {
-      if (items[i]) PyTuple_SET_ITEM(tuple, i, items[i]);  // steals the reference
-    }
-    if (!items[3]) {
-      Py_DECREF(tuple);  // releases the items already placed
-      return nullptr;
-    }
-    return tuple;
+    PyObject* l = output_array(std::move(lu->l));
+    PyObject* u = l ? output_array(std::move(lu->u)) : nullptr;
+    PyObject* row_perm = u ? output_vector(std::move(lu->row_perm)) : nullptr;
+    PyObject* col_perm = row_perm ? output_vector(std::move(lu->col_perm)) : nullptr;
+    return output_tuple(l, u, row_perm, col_perm);
   });
 }
 

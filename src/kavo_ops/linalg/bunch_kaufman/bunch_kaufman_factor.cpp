@@ -6,6 +6,7 @@
 #include "kavo_ops/linalg/bunch_kaufman/bunch_kaufman.h"
 #include "kavo_ops/linalg/bunch_kaufman/bunch_kaufman_steps.h"
 #include "kavo_ops/linalg/common/square_order.h"
+#include "kavo_ops/linalg/common/symmetric_input.h"
 #include "kavo_ops/scalar/axpy_slice.h"
 
 namespace kavo_ops {
@@ -140,7 +141,7 @@ kavo::Expected<BunchKaufmanFactors> bunch_kaufman_factor(const kavo::View<double
   const std::uint64_t n = *order;
 
   kavo::OwnedArray<double, 2> working = kavo::to_row_major_owned(a);
-  if (auto screened = bunch_kaufman_screen_input(working.data(), n); !screened) {
+  if (auto screened = require_symmetric_input(working.data(), n, "Bunch-Kaufman"); !screened) {
     return std::unexpected(std::move(screened.error()));
   }
 

@@ -45,7 +45,5 @@ TwoByTwoMultipliers two_by_two_multipliers(const TwoByTwoPivot& pivot, double f,
 void symmetric_interchange(double* w, double* l, std::uint64_t* perm, std::uint64_t n, std::uint64_t from,
                            std::uint64_t a, std::uint64_t b);
 
-// Finiteness, then symmetry within 1e-9 * M, of a row-major n x n matrix.
-kavo::Expected<void> bunch_kaufman_screen_input(const double* a, std::uint64_t n);
 
 }  // namespace kavo_ops

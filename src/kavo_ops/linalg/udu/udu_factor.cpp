@@ -5,8 +5,8 @@
 #include "kavo/assign/to_row_major.h"
 #include "kavo/layout/contiguity.h"
 #include "kavo_ops/linalg/common/square_order.h"
+#include "kavo_ops/linalg/common/symmetric_input.h"
 #include "kavo_ops/linalg/udu/udu.h"
-#include "kavo_ops/linalg/udu/udu_input.h"
 #include "kavo_ops/scalar/dot_slice.h"
 
 namespace kavo_ops {
@@ -32,7 +32,7 @@ kavo::Expected<UduFactors> udu_factor(const kavo::View<double, 2>& a) {
     input = copy->data();
   }
 
-  auto largest = udu_screen_input(input, n);
+  auto largest = require_symmetric_input(input, n, "UDU");
   if (!largest) return std::unexpected(std::move(largest.error()));
   const double tolerance = kPivotTolerance * *largest;
 

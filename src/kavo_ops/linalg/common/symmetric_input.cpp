@@ -1,23 +1,25 @@
-#include <cmath>
+#include "kavo_ops/linalg/common/symmetric_input.h"
 
-#include "kavo_ops/linalg/bunch_kaufman/bunch_kaufman_steps.h"
+#include <cmath>
+#include <string>
+
 #include "kavo_ops/linalg/common/finite_input.h"
 
 namespace kavo_ops {
 
-kavo::Expected<void> bunch_kaufman_screen_input(const double* a, std::uint64_t n) {
-  if (auto finite = require_finite({a, n * n}, "Bunch-Kaufman"); !finite) return finite;
+kavo::Expected<double> require_symmetric_input(const double* a, std::uint64_t n, const char* factorization) {
+  if (auto finite = require_finite({a, n * n}, factorization); !finite) return std::unexpected(std::move(finite.error()));
   double largest = 0.0;
   for (std::uint64_t i = 0; i < n * n; ++i) largest = std::fmax(largest, std::abs(a[i]));
   const double tolerance = 1e-9 * largest;
   for (std::uint64_t i = 0; i < n; ++i) {
     for (std::uint64_t j = i + 1; j < n; ++j) {
       if (std::abs(a[i * n + j] - a[j * n + i]) > tolerance) {
-        return kavo::storage_error("Bunch-Kaufman requires a symmetric matrix");
+        return kavo::storage_error(std::string(factorization) + " requires a symmetric matrix");
       }
     }
   }
-  return {};
+  return largest;
 }
 
 }  // namespace kavo_ops

@@ -1,0 +1,50 @@
+#include <algorithm>
+#include <cmath>
+
+#include "kavo_ops/linalg/lu/lu_eliminate.h"
+#include "kavo_ops/matrix/matmul.h"
+#include "platform/invariant_failure.h"
+
+namespace kavo_ops {
+
+void lu_trailing_update(double* a, std::uint64_t n, std::uint64_t f, std::uint64_t e, double* neg_l21,
+                        double* u12) {
+  lu_trailing_update(a, n, f, e, n, neg_l21, u12);
+}
+
+void lu_trailing_update(double* a, std::uint64_t n, std::uint64_t f, std::uint64_t e, std::uint64_t column_end,
+                        double* neg_l21, double* u12) {
+  const std::uint64_t rows = n - e;
+  const std::uint64_t m = column_end - e;
+  const std::uint64_t k = e - f;
+  if (rows == 0 || m == 0 || k == 0) return;
+  if (rows == 1) {
+    // One row: the product would take its row-update route, which skips zero
+    // coefficients; the chain must include them (0 * inf is NaN there too).
+    for (std::uint64_t c = e; c < column_end; ++c) {
+      double& target = a[e * n + c];
+      for (std::uint64_t t = f; t < e; ++t) target = std::fma(-a[e * n + t], a[t * n + c], target);
+    }
+    return;
+  }
+  // Exact negation, so fma(-l, u, c) is c - l * u rounded once, as in the
+  // column loop's axpy.
+  for (std::uint64_t i = 0; i < rows; ++i) {
+    const double* row = a + (e + i) * n + f;
+    for (std::uint64_t t = 0; t < k; ++t) neg_l21[i * k + t] = -row[t];
+  }
+  for (std::uint64_t t = 0; t < k; ++t) {
+    const double* row = a + (f + t) * n + e;
+    std::copy(row, row + m, u12 + t * m);
+  }
+  const auto stride = static_cast<std::int64_t>(n);
+  const kavo::View<double, 2> lhs{neg_l21, rows * k, {{rows, k}, {static_cast<std::int64_t>(k), 1}, 0}};
+  const kavo::View<double, 2> rhs{u12, k * m, {{k, m}, {static_cast<std::int64_t>(m), 1}, 0}};
+  const kavo::MutView<double, 2> window{a, n * n, {{rows, m}, {stride, 1}, e * (n + 1)}, false};
+  // Compact operands into a row-major window of owned storage: the tiled
+  // route (each element one fma chain over t ascending), never an error.
+  auto product = matmul_routed(lhs, rhs, window, true);
+  platform::ensure(product.has_value(), "invariant: LU trailing window accepts the product");
+}
+
+}  // namespace kavo_ops

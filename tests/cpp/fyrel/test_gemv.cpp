@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fyrel/gemv/gemv.h"
+#include "support/random_data.h"
 #include "support/tier_fixture.h"
 
 namespace fyrel {
@@ -24,17 +25,6 @@ constexpr std::size_t column_counts[] = {0, 1, 3, 4, 7, 8, 15, 16, 17, 31, 32, 3
 
 const double sentinel = std::numeric_limits<double>::quiet_NaN();
 
-// Magnitudes over several binades, so that a different summation order
-// changes the low bits.
-std::vector<double> spread_values(std::size_t count, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<double> mantissa(-1, 1);
-  std::uniform_int_distribution<int> exponent(-12, 12);
-  std::vector<double> values(count);
-  for (auto& v : values) v = std::ldexp(mantissa(rng), exponent(rng));
-  return values;
-}
-
 // An m x n window with row stride s inside a larger matrix: a sentinel row
 // and two sentinel elements before it, sentinels between its rows, and the
 // storage ending at the window's last element, so reading past a_len leaves
@@ -47,7 +37,7 @@ struct Window {
 
   Window(std::size_t m_, std::size_t n_, std::size_t s_, std::uint32_t seed) : m(m_), n(n_), s(s_), lead(s_ + 2) {
     storage.assign(lead + len(), sentinel);
-    const std::vector<double> values = spread_values(m * n, seed);
+    const std::vector<double> values = test_data::spread_values<double>(m * n, seed);
     for (std::size_t i = 0; i < m; ++i)
       for (std::size_t j = 0; j < n; ++j) storage[lead + i * s + j] = values[i * n + j];
   }
@@ -58,7 +48,7 @@ struct Window {
 
 // A vector of `count` values followed by sentinels that must never be read.
 std::vector<double> guarded(std::size_t count, std::uint32_t seed) {
-  std::vector<double> v = spread_values(count, seed);
+  std::vector<double> v = test_data::spread_values<double>(count, seed);
   v.insert(v.end(), {sentinel, sentinel});
   return v;
 }
@@ -94,7 +84,7 @@ TEST_P(GemvTest, FollowsItsTierSummationOrderOnWindows) {
         SCOPED_TRACE(::testing::Message() << "m " << m << " n " << n << " s " << s);
         const Window a(m, n, s, 1);
         const std::vector<double> x = guarded(n, 2);
-        const std::vector<double> before = spread_values(m + 2, 3);  // y[m], y[m + 1] must stay
+        const std::vector<double> before = test_data::spread_values<double>(m + 2, 3);  // y[m], y[m + 1] must stay
         std::vector<double> expected = before;
         for (std::size_t i = 0; i < m; ++i) expected[i] = gemv_row_model(a, i, x, lanes, before[i]);
         std::vector<double> y = before;
@@ -125,7 +115,7 @@ TEST_P(GemvTest, TransposeIsTheFmaChainDownEachColumn) {
         SCOPED_TRACE(::testing::Message() << "m " << m << " n " << n << " s " << s);
         const Window a(m, n, s, 4);
         const std::vector<double> x = guarded(m, 5);
-        std::vector<double> y = spread_values(n + 2, 6);  // y[n], y[n + 1] must stay
+        std::vector<double> y = test_data::spread_values<double>(n + 2, 6);  // y[n], y[n + 1] must stay
         std::vector<double> expected = y;
         for (std::size_t i = 0; i < m; ++i)
           for (std::size_t j = 0; j < n; ++j) expected[j] = std::fma(x[i], a.at(i, j), expected[j]);

@@ -2,7 +2,6 @@
 
 #include "kavo/storage/buffer.h"
 #include "kavo_ops/linalg/lu/lu_eliminate.h"
-#include "kavo_ops/parallel/parallel_for.h"
 #include "kavo_ops/scalar/slice_kernel_table.h"
 #include "platform/invariant_failure.h"
 
@@ -15,26 +14,18 @@ namespace {
 constexpr std::uint64_t kU12Columns = 256;
 
 // Rows k in [f, e), columns [e, n): A[k][c] = fma(-A[k][t], A[t][c], A[k][c])
-// for t = f .. k-1 ascending, the chain the plain column loop applies there.
-// Columns [e, column_end); chunks of columns are independent, so large
-// blocks spread them over the executor.
+// for t = f .. k-1 ascending, the chain the plain column loop applies there,
+// over columns [e, column_end) in chunks that stay in the level-2 cache.
+// On the calling thread: at most 64 x 64 / 2 multiply-adds per column, and
+// handing chunks to the executor measured 18 % slower for det at n = 1000.
 void u12_chains(double* a, std::uint64_t n, std::uint64_t f, std::uint64_t e, std::uint64_t column_end) {
   const auto axpy = active_slice_kernels().axpy_f64;
-  auto chunk = [&](std::uint64_t begin, std::uint64_t end) {
-    for (std::uint64_t c0 = e + begin; c0 < e + end; c0 += kU12Columns) {
-      const std::uint64_t width = std::min(kU12Columns, e + end - c0);
-      for (std::uint64_t k = f + 1; k < e; ++k) {
-        double* row_k = a + k * n;
-        for (std::uint64_t t = f; t < k; ++t) axpy(-row_k[t], a + t * n + c0, row_k + c0, width);
-      }
+  for (std::uint64_t c0 = e; c0 < column_end; c0 += kU12Columns) {
+    const std::uint64_t width = std::min(kU12Columns, column_end - c0);
+    for (std::uint64_t k = f + 1; k < e; ++k) {
+      double* row_k = a + k * n;
+      for (std::uint64_t t = f; t < k; ++t) axpy(-row_k[t], a + t * n + c0, row_k + c0, width);
     }
-  };
-  const std::uint64_t columns = column_end - e;
-  // Worth a task from about 64 x 64 x 256 / 2 multiply-adds per chunk.
-  if ((e - f) >= 64 && columns >= 2 * kU12Columns) {
-    for_each_dynamic_chunk(columns, kU12Columns, chunk);
-  } else {
-    chunk(0, columns);
   }
 }
 

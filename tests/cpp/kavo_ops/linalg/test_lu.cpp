@@ -261,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(AllTiers, LuInverseColumns, ::testing::ValuesIn(tier_te
 // the permutation and the sign, on every tier, for block widths that split
 // the matrix evenly and unevenly and recurse inside the panel (over 16
 // columns), with pivoting, exact zeros and signed zeros, and sizes whose
-// trailing products and U12 chunks run on the executor.
+// trailing products run on the executor.
 class LuBlockedColumns : public tier_testing::TierTest {};
 
 TEST_P(LuBlockedColumns, BitIdenticalToThePlainColumnLoop) {

@@ -6,13 +6,12 @@
 // spread over the executor.
 
 #include <algorithm>
-#include <span>
 #include <vector>
 
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/lu/lu.h"
 #include "kavo_ops/parallel/parallel_for.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/scalar/slice_kernel_table.h"
 
 namespace kavo_ops {
 namespace {
@@ -20,26 +19,31 @@ namespace {
 // Right-hand sides per group: 16 prefixes of x (up to 16 * 8 KiB at n = 1024)
 // stay in the level-2 cache beside the factor row they share.
 constexpr std::uint64_t kGroupColumns = 16;
+constexpr std::uint64_t kStackElements = 16 * 16;
 
 // Solves the `count` systems whose P-permuted right-hand sides are the rows
 // of x (each n long), with the dot products of lu_solve_in_place in its order.
+// The tier's dot kernel is looked up once per group: dot_slice would repeat
+// the lookup and its length check for each of the group's n * count dots,
+// which for small n costs as much as the dots themselves.
 void solve_group(const LuFactors& lu, double* x, std::uint64_t count) {
   const std::uint64_t n = lu.n;
   const double* a = lu.factors.data();
+  const auto kernel = active_slice_kernels().dot_f64;
+  auto dot = [kernel](const double* u, const double* v, std::uint64_t len) { return len == 0 ? 0.0 : kernel(u, v, len); };
   for (std::uint64_t i = 1; i < n; ++i) {
-    const std::span<const double> row(a + i * n, i);
+    const double* row = a + i * n;
     for (std::uint64_t r = 0; r < count; ++r) {
       double* xr = x + r * n;
-      xr[i] -= dot_slice(row, std::span<const double>(xr, i));
+      xr[i] -= dot(row, xr, i);
     }
   }
   for (std::uint64_t i = n; i-- > 0;) {
     const double* row = a + i * n;
     const std::uint64_t tail = n - i - 1;
-    const std::span<const double> upper(row + i + 1, tail);
     for (std::uint64_t r = 0; r < count; ++r) {
       double* xr = x + r * n;
-      xr[i] = (xr[i] - dot_slice(upper, std::span<const double>(xr + i + 1, tail))) / row[i];
+      xr[i] = (xr[i] - dot(row + i + 1, xr + i + 1, tail)) / row[i];
     }
   }
 }
@@ -57,9 +61,13 @@ kavo::Expected<kavo::OwnedArray<double, 2>> lu_inverse(const kavo::View<double, 
   double* out = inverse.data();
   for_each_dynamic_chunk(n, kGroupColumns, [&](std::uint64_t c0, std::uint64_t c1) {
     const std::uint64_t count = c1 - c0;
-    std::vector<double> x(count * n, 0.0);
+    // Small inverses stay off the heap.
+    double on_stack[kStackElements];
+    std::vector<double> on_heap(count * n <= kStackElements ? 0 : count * n);
+    double* x = on_heap.empty() ? on_stack : on_heap.data();
+    std::fill_n(x, count * n, 0.0);
     for (std::uint64_t r = 0; r < count; ++r) x[r * n + position[c0 + r]] = 1.0;
-    solve_group(*lu, x.data(), count);
+    solve_group(*lu, x, count);
     for (std::uint64_t r = 0; r < count; ++r) {
       for (std::uint64_t k = 0; k < n; ++k) out[k * n + c0 + r] = x[r * n + k];
     }

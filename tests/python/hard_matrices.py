@@ -95,3 +95,10 @@ def symmetric_indefinite_cases(sizes=(0, 1, 2, 3, 5, 10, 50, 200)):
         ("near_underflow", (lambda m: (m + m.T) * 1e-300)(rng.standard_normal((20, 20)))),
     ]
     return cases
+
+
+def power_of_two_scale(a):
+    """Exact scale that brings the largest entry near 1, so that norms of
+    matrices near overflow or underflow stay representable."""
+    largest = np.abs(a).max() if a.size else 0.0
+    return 2.0 ** np.floor(np.log2(largest)) if largest else 1.0

@@ -2,7 +2,7 @@ import numpy as np
 import pytest
 
 import kavo_python as kp
-from hard_matrices import hilbert, symmetric_indefinite_cases
+from hard_matrices import hilbert, power_of_two_scale, symmetric_indefinite_cases
 
 EPS = np.finfo(float).eps
 ALPHA = (1 + np.sqrt(17)) / 8
@@ -11,13 +11,6 @@ IDS = [name for name, _ in CASES]
 MATRICES = [matrix for _, matrix in CASES]
 ASYMMETRIC = "Storage error: Bunch-Kaufman requires a symmetric matrix"
 NON_FINITE = "Storage error: Bunch-Kaufman input contains a non-finite value"
-
-
-def power_of_two_scale(a):
-    """Exact scale that brings the largest entry near 1, so that norms of
-    matrices near overflow or underflow stay representable."""
-    largest = np.abs(a).max() if a.size else 0.0
-    return 2.0 ** np.floor(np.log2(largest)) if largest else 1.0
 
 
 def residual_ratio(a, l, d, perm):

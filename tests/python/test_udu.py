@@ -2,7 +2,7 @@ import numpy as np
 import pytest
 
 import kavo_python as kp
-from hard_matrices import condition_number, spd_cases
+from hard_matrices import condition_number, power_of_two_scale, spd_cases
 
 EPS = np.finfo(float).eps
 CASES = spd_cases()
@@ -11,13 +11,6 @@ MATRICES = [matrix for _, matrix in CASES]
 ZERO_PIVOT = "Storage error: UDU encountered a zero pivot (needs symmetric pivoting)"
 ASYMMETRIC = "Storage error: UDU requires a symmetric matrix"
 NON_FINITE = "Storage error: UDU input contains a non-finite value"
-
-
-def power_of_two_scale(a):
-    """Exact scale that brings the largest entry near 1, so that norms of
-    matrices near overflow or underflow stay representable."""
-    largest = np.abs(a).max() if a.size else 0.0
-    return 2.0 ** np.floor(np.log2(largest)) if largest else 1.0
 
 
 def residual_ratio(a, u, d):

@@ -1,0 +1,53 @@
+#include "kavo_ops/linalg/reflector_block/reflector_block.h"
+#include "kavo_ops/matrix/matmul.h"
+#include "platform/invariant_failure.h"
+
+namespace kavo_ops {
+namespace {
+
+kavo::View<double, 2> dense_view(const std::vector<double>& values, std::size_t rows, std::size_t cols) {
+  return {values.data(), values.size(), {{rows, cols}, {static_cast<std::int64_t>(cols), 1}, 0}};
+}
+
+kavo::MutView<double, 2> dense_mut_view(std::vector<double>& values, std::size_t rows, std::size_t cols) {
+  return {values.data(), values.size(), {{rows, cols}, {static_cast<std::int64_t>(cols), 1}, 0}, false};
+}
+
+std::vector<double> transposed(const std::vector<double>& values, std::size_t rows, std::size_t cols) {
+  std::vector<double> result(values.size());
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (std::size_t c = 0; c < cols; ++c) result[c * rows + r] = values[r * cols + c];
+  }
+  return result;
+}
+
+void product(const kavo::View<double, 2>& lhs, const kavo::View<double, 2>& rhs, const kavo::MutView<double, 2>& out,
+             bool accumulate) {
+  auto done = matmul_routed(lhs, rhs, out, accumulate);
+  platform::ensure(done.has_value(), "invariant: reflector block products have matching shapes");
+}
+
+}  // namespace
+
+void apply_reflector_block(const ReflectorBlock& block, std::span<double> a, std::size_t row_stride,
+                           std::size_t first, std::size_t c0, std::size_t c1) {
+  if (c1 <= c0 || block.rows == 0) return;
+  const std::size_t rows = block.rows;
+  const std::size_t b = block.width;
+  const std::size_t cols = c1 - c0;
+  platform::ensure((first + rows - 1) * row_stride + c1 <= a.size(), "invariant: reflector block fits the matrix");
+  const auto stride = static_cast<std::int64_t>(row_stride);
+  const kavo::View<double, 2> c{a.data(), a.size(), {{rows, cols}, {stride, 1}, first * row_stride + c0}};
+  const kavo::MutView<double, 2> c_out{a.data(), a.size(), {{rows, cols}, {stride, 1}, first * row_stride + c0}, false};
+
+  const std::vector<double> v_transposed = transposed(block.v, rows, b);
+  const std::vector<double> t_transposed = transposed(block.t, b, b);
+  std::vector<double> w(b * cols, 0.0);
+  product(dense_view(v_transposed, b, rows), c, dense_mut_view(w, b, cols), false);
+  std::vector<double> tw(b * cols, 0.0);
+  product(dense_view(t_transposed, b, b), dense_view(w, b, cols), dense_mut_view(tw, b, cols), false);
+  for (double& value : tw) value = -value;
+  product(dense_view(block.v, rows, b), dense_view(tw, b, cols), c_out, true);
+}
+
+}  // namespace kavo_ops

@@ -18,12 +18,11 @@ kavo::Expected<QrDecomposition> qr_decompose(const kavo::View<double, 2>& a, QrP
   if (auto finite = require_finite({values, m * n}, "QR"); !finite) return std::unexpected(std::move(finite.error()));
 
   const std::uint64_t panel = n < policy.blocked_from ? std::max<std::uint64_t>(n, 1) : policy.panel_width;
-  std::vector<double> work;
   const std::span<double> storage(values, m * n);
   for (std::uint64_t first = 0; first < n; first += panel) {
     const std::uint64_t end = std::min(first + panel, n);
     for (std::uint64_t k = first; k < end; ++k) {
-      auto reflected = qr_reflect_column(values, m, n, k, end, qr.heads[k], qr.taus[k], work);
+      auto reflected = qr_reflect_column(values, m, n, k, end, qr.heads[k], qr.taus[k]);
       if (!reflected) return std::unexpected(std::move(reflected.error()));
     }
     if (end < n) {

@@ -3,14 +3,15 @@
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/qr/qr.h"
 #include "kavo_ops/parallel/parallel_for.h"
-#include "kavo_ops/linalg/qr/qr_row_kernels.h"
+#include "kavo_ops/linalg/qr/reflect_rows/qr_reflect_rows.h"
 
 namespace kavo_ops {
 namespace {
 
-// Columns of Q per task: a block of 64 columns keeps the rows one reflector
-// sweeps within the level-2 cache for m up to about a thousand.
-constexpr std::uint64_t kQColumnBlock = 64;
+// Columns of Q per task: a block of 32 columns is one register chunk of
+// the row kernel and keeps its rows in the level-2 cache for m up to about
+// two thousand.
+constexpr std::uint64_t kQColumnBlock = 32;
 // Below this order Q costs less than waking the executor.
 constexpr std::uint64_t kParallelOrder = 256;
 
@@ -21,20 +22,13 @@ constexpr std::uint64_t kParallelOrder = 256;
 void reflect_column_block(const QrDecomposition& qr, const std::vector<std::vector<double>>& reflectors, double* q,
                           std::uint64_t j0, std::uint64_t j1) {
   const std::uint64_t m = qr.m;
-  std::vector<double> d(j1 - j0);
   for (std::uint64_t k = reflectors.size(); k-- > 0;) {
     const double tau = qr.taus[k];
     if (tau == 0.0) continue;
     const std::uint64_t first = std::max(j0, k);
     if (first >= j1) continue;
-    const std::uint64_t width = j1 - first;
     const std::vector<double>& v = reflectors[k];
-    double* sums = d.data();
-    const double* pivot_row = q + k * m + first;
-    for (std::uint64_t j = 0; j < width; ++j) sums[j] = v[0] * pivot_row[j];
-    for (std::uint64_t l = k + 1; l < m; ++l) qr_add_scaled_row(sums, q + l * m + first, v[l - k], width);
-    for (std::uint64_t j = 0; j < width; ++j) sums[j] *= tau;
-    for (std::uint64_t l = k; l < m; ++l) qr_subtract_scaled_row(q + l * m + first, sums, v[l - k], width);
+    qr_reflect_rows(q + k * m + first, m, m - k, j1 - first, v[0], v.data() + 1, 1, tau);
   }
 }
 

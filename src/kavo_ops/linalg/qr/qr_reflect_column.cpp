@@ -3,7 +3,7 @@
 
 #include "kavo_ops/linalg/qr/qr.h"
 #include "kavo_ops/linalg/scaling/power_of_two.h"
-#include "kavo_ops/linalg/qr/qr_row_kernels.h"
+#include "kavo_ops/linalg/qr/reflect_rows/qr_reflect_rows.h"
 
 namespace kavo_ops {
 namespace {
@@ -16,7 +16,7 @@ constexpr double kUnscaledHigh = 0x1p480;
 }  // namespace
 
 kavo::Expected<void> qr_reflect_column(double* a, std::uint64_t m, std::uint64_t row_stride, std::uint64_t k,
-                                       std::uint64_t end, double& head, double& tau, std::vector<double>& work) {
+                                       std::uint64_t end, double& head, double& tau) {
   auto at = [&](std::uint64_t row, std::uint64_t col) -> double& { return a[row * row_stride + col]; };
 
   double largest = 0.0;
@@ -40,17 +40,7 @@ kavo::Expected<void> qr_reflect_column(double* a, std::uint64_t m, std::uint64_t
   tau = 2.0 / q;
   head = v0;
 
-  if (k + 1 < end) {
-    const std::uint64_t width = end - k - 1;
-    work.resize(width);
-    double* w = work.data();
-    double* pivot_row = &at(k, k + 1);
-    for (std::uint64_t j = 0; j < width; ++j) w[j] = v0 * pivot_row[j];
-    for (std::uint64_t l = k + 1; l < m; ++l) qr_add_scaled_row(w, &at(l, k + 1), at(l, k), width);
-    for (std::uint64_t j = 0; j < width; ++j) w[j] *= tau;
-    qr_subtract_scaled_row(pivot_row, w, v0, width);
-    for (std::uint64_t l = k + 1; l < m; ++l) qr_subtract_scaled_row(&at(l, k + 1), w, at(l, k), width);
-  }
+  if (k + 1 < end) qr_reflect_rows(&at(k, k + 1), row_stride, m - k, end - k - 1, v0, &at(k + 1, k), row_stride, tau);
   at(k, k) = exponent == 0 ? beta : scale_by_power_of_two(beta, exponent);
   return {};
 }

@@ -1,4 +1,5 @@
 #include "kavo_ops/linalg/reflector_block/reflector_block.h"
+#include "kavo_ops/matrix/generic_kernel.h"
 #include "kavo_ops/matrix/matmul.h"
 #include "platform/invariant_failure.h"
 
@@ -21,10 +22,21 @@ std::vector<double> transposed(const std::vector<double>& values, std::size_t ro
   return result;
 }
 
+// The tiled kernel straight on the operands: they are row-major with unit
+// column stride already (C a window of the factored matrix), which the
+// routed product would first copy into compact storage.
 void product(const kavo::View<double, 2>& lhs, const kavo::View<double, 2>& rhs, const kavo::MutView<double, 2>& out,
              bool accumulate) {
-  auto done = matmul_routed(lhs, rhs, out, accumulate);
-  platform::ensure(done.has_value(), "invariant: reflector block products have matching shapes");
+  auto route = route_matmul(lhs, rhs, out);
+  platform::ensure(route.has_value(), "invariant: reflector block products have matching shapes");
+  const MatmulRoute& r = *route;
+  if (r.m == 0 || r.n == 0) return;
+  double* out_origin = out.data + r.out_offset;
+  if (is_large_product(r.m, r.k, r.n)) {
+    parallel_generic_kernel(r, lhs.data + r.a_offset, rhs.data + r.b_offset, out_origin, !accumulate);
+  } else {
+    generic_kernel(r, lhs.data + r.a_offset, rhs.data + r.b_offset, out_origin, 0, r.m, kMatmulRowBlock, !accumulate);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,11 @@
+#include "kavo_ops/linalg/qr/reflect_rows/qr_reflect_rows.h"
+#include "kavo_ops/linalg/qr/reflect_rows/qr_reflect_rows_body.h"
+
+namespace kavo_ops::tier_a {
+
+void qr_reflect_rows(double* block, std::size_t row_stride, std::size_t rows, std::size_t width, double head,
+                     const double* tail, std::size_t tail_stride, double tau) noexcept {
+  reflect_rows_body(block, row_stride, rows, width, head, tail, tail_stride, tau);
+}
+
+}  // namespace kavo_ops::tier_a

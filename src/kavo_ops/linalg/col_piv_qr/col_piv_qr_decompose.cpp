@@ -1,0 +1,114 @@
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "kavo/assign/to_row_major.h"
+#include "kavo/constructors/constructors.h"
+#include "kavo_ops/linalg/col_piv_qr/col_piv_qr.h"
+#include "kavo_ops/linalg/col_piv_qr/column_norms.h"
+#include "kavo_ops/linalg/common/finite_input.h"
+#include "kavo_ops/linalg/householder/householder_reflector.h"
+#include "kavo_ops/parallel/parallel_for.h"
+
+namespace kavo_ops {
+namespace {
+
+// A reflection sweep worth less than this many elements stays on the
+// calling thread: waking the executor costs more than it saves.
+constexpr std::uint64_t kParallelElements = std::uint64_t{1} << 18;
+// Columns of R (rows of Q) per parallel piece.
+constexpr std::uint64_t kSweepChunk = 128;
+
+// H applied from the left to columns [c0, n) of rows k.. . Columns are
+// independent, so chunks of them give the same bits as one sweep.
+void reflect_remaining_columns(const HouseholderReflector& h, std::span<double> a, std::uint64_t n, std::uint64_t k,
+                               std::uint64_t c0) {
+  const std::uint64_t columns = n - c0;
+  if (columns * h.v.size() < kParallelElements) {
+    std::vector<double> work;
+    apply_reflector_left(h, a, n, k, c0, n, work);
+    return;
+  }
+  for_each_dynamic_chunk(columns, kSweepChunk, [&](std::uint64_t begin, std::uint64_t end) {
+    std::vector<double> work;
+    apply_reflector_left(h, a, n, k, c0 + begin, c0 + end, work);
+  });
+}
+
+// Q = Q * H over columns k.. of every row; rows are independent.
+void accumulate_q(const HouseholderReflector& h, std::span<double> q, std::uint64_t m, std::uint64_t k) {
+  if (m * h.v.size() < kParallelElements) {
+    apply_reflector_right(h, q, m, 0, m, k);
+    return;
+  }
+  for_each_dynamic_chunk(m, kSweepChunk, [&](std::uint64_t begin, std::uint64_t end) {
+    apply_reflector_right(h, q, m, begin, end, k);
+  });
+}
+
+std::uint64_t largest_estimate(const std::vector<double>& estimate, std::uint64_t k) {
+  std::uint64_t best = k;
+  for (std::uint64_t j = k + 1; j < estimate.size(); ++j) {
+    if (estimate[j] > estimate[best]) best = j;  // strictly larger: the lowest index wins ties
+  }
+  return best;
+}
+
+void swap_columns(double* a, std::uint64_t m, std::uint64_t n, std::uint64_t x, std::uint64_t y) {
+  for (std::uint64_t i = 0; i < m; ++i) std::swap(a[i * n + x], a[i * n + y]);
+}
+
+}  // namespace
+
+kavo::Expected<ColPivQr> col_piv_qr_decompose(const kavo::View<double, 2>& a) {
+  const std::uint64_t m = a.layout.shape[0];
+  const std::uint64_t n = a.layout.shape[1];
+  kavo::OwnedArray<double, 2> r = kavo::to_row_major_owned(a);
+  double* values = r.data();
+  if (auto finite = require_finite({values, m * n}, "ColPivQR"); !finite) {
+    return std::unexpected(std::move(finite.error()));
+  }
+  kavo::Buffer<double> q_values(m * m);  // zero-filled
+  for (std::uint64_t i = 0; i < m; ++i) q_values[i * m + i] = 1.0;
+  kavo::Buffer<std::uint64_t> perm(n);
+  for (std::uint64_t j = 0; j < n; ++j) perm[j] = j;
+
+  ColumnNorms norms = initial_column_norms(values, m, n);
+  double largest = 0.0;
+  for (double value : norms.estimate) largest = std::max(largest, value);
+  const double tolerance = 1e-12 * std::sqrt(largest);
+
+  const std::uint64_t p = std::min(m, n);
+  std::uint64_t rank = p;
+  const std::span<double> storage(values, m * n);
+  const std::span<double> q_storage(q_values.data(), m * m);
+  std::vector<double> pivot_column;
+  for (std::uint64_t k = 0; k < p; ++k) {
+    const std::uint64_t pivot = largest_estimate(norms.estimate, k);
+    double true_norm = 0.0;
+    for (std::uint64_t i = k; i < m; ++i) true_norm += values[i * n + pivot] * values[i * n + pivot];
+    if (tolerance >= std::sqrt(true_norm)) {
+      rank = k;
+      break;
+    }
+    if (pivot != k) {
+      swap_columns(values, m, n, k, pivot);
+      std::swap(perm[k], perm[pivot]);
+      std::swap(norms.estimate[k], norms.estimate[pivot]);
+      std::swap(norms.reference[k], norms.reference[pivot]);
+    }
+    pivot_column.resize(m - k);
+    for (std::uint64_t i = k; i < m; ++i) pivot_column[i - k] = values[i * n + k];
+    if (auto h = generate_reflector(pivot_column)) {
+      reflect_remaining_columns(*h, storage, n, k, k);
+      accumulate_q(*h, q_storage, m, k);
+    }
+    downdate_column_norms(norms, values, m, n, k);
+  }
+  for (std::uint64_t i = 1; i < m; ++i) std::fill(values + i * n, values + i * n + std::min(i, n), 0.0);
+
+  auto q = kavo::from_vector<double, 2>({m, m}, std::move(q_values));
+  return ColPivQr{kavo::expect_valid(std::move(q), "Q shape matches storage"), std::move(r), std::move(perm), rank, m, n};
+}
+
+}  // namespace kavo_ops

@@ -45,8 +45,9 @@ KAVO_PYTHON_ENTRY(symmetric_eigen);
 KAVO_PYTHON_ENTRY(hessenberg);
 KAVO_PYTHON_ENTRY(schur);
 KAVO_PYTHON_ENTRY(eigenvalues);
-// matrix_function_functions.cpp
+// norm_functions.cpp
 KAVO_PYTHON_ENTRY(norm);
+// matrix_function_functions.cpp
 KAVO_PYTHON_ENTRY(matexp);
 
 }  // namespace kavo_python::entries

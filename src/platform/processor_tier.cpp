@@ -13,13 +13,18 @@ constexpr int no_override = -1;
 // Written only by tests through force_tier; read by every kernel call.
 // Relaxed order suffices: the value is self-contained (it publishes no other
 // data) and every tier computes a correct result, so a kernel racing with a
-// change may use either tier.
-std::atomic<int> override_tier{no_override};
+// change may use either tier. Its own cache line: it is read on every kernel
+// call, and a neighbour written by another thread would make each read miss.
+alignas(64) std::atomic<int> override_tier{no_override};
 
 }  // namespace
 
 Tier active_tier() noexcept {
-  if (auto forced = forced_tier()) return *forced;
+  // The atomic is read here directly rather than through forced_tier(): g++
+  // returns that optional through a byte store and a wider reload, a
+  // store-forwarding stall on every kernel call.
+  const int value = override_tier.load(std::memory_order_relaxed);
+  if (value != no_override) return static_cast<Tier>(value);
   return best_tier(cpu_features());
 }
 

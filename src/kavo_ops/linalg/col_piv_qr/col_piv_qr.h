@@ -21,11 +21,14 @@
 //
 // Shape of the computation, per step k: shared Householder reflector of the
 // pivot column (power-of-two scaled generation), applied from the left to
-// the remaining columns and from the right to the rows of Q (accumulated as
-// it goes); squared column norms downdated, recomputed when the estimate
-// has lost accuracy (column_norms.h). Cost about 4/3 n^3 flops for R and
-// 2 m^2 n for Q, all in row sweeps (axpy and dot kernels); the sweeps over
-// independent columns of R and rows of Q run in parallel with the same bits.
+// the remaining columns; squared column norms downdated, recomputed when the
+// estimate has lost accuracy (column_norms.h). Q = I * H_0 * H_1 * ... is
+// applied from the right row by row, each row seeing the reflectors in step
+// order exactly as if accumulated after every step, but done at the end a
+// block of rows at a time so the block stays in cache. Cost about 4/3 n^3
+// flops for R and 2 m^2 n for Q, all in row sweeps (axpy and dot kernels);
+// sweeps over independent columns of R and rows of Q run in parallel with
+// the same bits.
 
 #include <cstdint>
 

@@ -17,7 +17,7 @@ namespace {
 // calling thread: waking the executor costs more than it saves.
 constexpr std::uint64_t kParallelElements = std::uint64_t{1} << 18;
 // Columns of R (rows of Q) per parallel piece.
-constexpr std::uint64_t kSweepChunk = 128;
+constexpr std::uint64_t kSweepChunk = 32;
 
 // H applied from the left to columns [c0, n) of rows k.. . Columns are
 // independent, so chunks of them give the same bits as one sweep.
@@ -25,25 +25,37 @@ void reflect_remaining_columns(const HouseholderReflector& h, std::span<double> 
                                std::uint64_t c0) {
   const std::uint64_t columns = n - c0;
   if (columns * h.v.size() < kParallelElements) {
-    std::vector<double> work;
-    apply_reflector_left(h, a, n, k, c0, n, work);
+    apply_reflector_left(h, a, n, k, c0, n);
     return;
   }
   for_each_dynamic_chunk(columns, kSweepChunk, [&](std::uint64_t begin, std::uint64_t end) {
-    std::vector<double> work;
-    apply_reflector_left(h, a, n, k, c0 + begin, c0 + end, work);
+    apply_reflector_left(h, a, n, k, c0 + begin, c0 + end);
   });
 }
 
-// Q = Q * H over columns k.. of every row; rows are independent.
-void accumulate_q(const HouseholderReflector& h, std::span<double> q, std::uint64_t m, std::uint64_t k) {
-  if (m * h.v.size() < kParallelElements) {
-    apply_reflector_right(h, q, m, 0, m, k);
+// Rows of Q per task when Q is formed after the factorization.
+constexpr std::uint64_t kQRowBlock = 16;
+
+struct StepReflector {
+  std::uint64_t column;  // the step k: H acts on columns k.. of Q
+  HouseholderReflector h;
+};
+
+// Q = I * H_0 * H_1 * ... from the right, as accumulating it after every
+// step would. Each row of Q sees every reflector in step order, but the rows
+// are independent: so a block of rows takes all the reflectors while it
+// stays in cache, instead of every reflector sweeping all of Q.
+void form_q(std::span<double> q, std::uint64_t m, const std::vector<StepReflector>& reflectors) {
+  auto rows = [&](std::uint64_t begin, std::uint64_t end) {
+    for (const StepReflector& step : reflectors) apply_reflector_right(step.h, q, m, begin, end, step.column);
+  };
+  std::uint64_t work = 0;
+  for (const StepReflector& step : reflectors) work += step.h.v.size();
+  if (m * work < kParallelElements) {
+    rows(0, m);
     return;
   }
-  for_each_dynamic_chunk(m, kSweepChunk, [&](std::uint64_t begin, std::uint64_t end) {
-    apply_reflector_right(h, q, m, begin, end, k);
-  });
+  for_each_dynamic_chunk(m, kQRowBlock, rows);
 }
 
 std::uint64_t largest_estimate(const std::vector<double>& estimate, std::uint64_t k) {
@@ -83,6 +95,7 @@ kavo::Expected<ColPivQr> col_piv_qr_decompose(const kavo::View<double, 2>& a) {
   const std::span<double> storage(values, m * n);
   const std::span<double> q_storage(q_values.data(), m * m);
   std::vector<double> pivot_column;
+  std::vector<StepReflector> reflectors;
   for (std::uint64_t k = 0; k < p; ++k) {
     const std::uint64_t pivot = largest_estimate(norms.estimate, k);
     double true_norm = 0.0;
@@ -101,10 +114,11 @@ kavo::Expected<ColPivQr> col_piv_qr_decompose(const kavo::View<double, 2>& a) {
     for (std::uint64_t i = k; i < m; ++i) pivot_column[i - k] = values[i * n + k];
     if (auto h = generate_reflector(pivot_column)) {
       reflect_remaining_columns(*h, storage, n, k, k);
-      accumulate_q(*h, q_storage, m, k);
+      reflectors.push_back({k, std::move(*h)});
     }
     downdate_column_norms(norms, values, m, n, k);
   }
+  form_q(q_storage, m, reflectors);
   for (std::uint64_t i = 1; i < m; ++i) std::fill(values + i * n, values + i * n + std::min(i, n), 0.0);
 
   auto q = kavo::from_vector<double, 2>({m, m}, std::move(q_values));

@@ -29,10 +29,12 @@ std::optional<HouseholderReflector> generate_reflector(std::span<const double> x
 
 // Rows r0 .. r0+len(v)-1, columns [c0, c1) of the row-major matrix `a`
 // (row stride `row_stride`) become H * (that block):
-//   w = tau * sum_i v[i] * A[r0+i][c0..c1),  A[r0+i][c0..c1) += -v[i] * w
-// with the axpy slice kernel. `work` is resized and reused across calls.
+//   w = 0;  w += v[i] * A[r0+i][c0..c1)  (i ascending);  w = tau * w;
+//   A[r0+i][c0..c1) += -v[i] * w
+// each step rounded as the axpy slice kernel rounds (one fused multiply-add
+// per element), with w held in registers column chunk by column chunk.
 void apply_reflector_left(const HouseholderReflector& h, std::span<double> a, std::size_t row_stride,
-                          std::size_t r0, std::size_t c0, std::size_t c1, std::vector<double>& work);
+                          std::size_t r0, std::size_t c0, std::size_t c1);
 
 // For each row r in [r0, r1): A[r][c0 .. c0+len(v)) becomes (that segment) * H:
 //   s = dot(segment, v),  segment += -(s * tau) * v.

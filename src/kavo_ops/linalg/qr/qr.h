@@ -61,8 +61,9 @@ kavo::Expected<QrDecomposition> qr_decompose(const kavo::View<double, 2>& a, QrP
 
 // Column k's own reflector, built in place over rows k.. m-1 and applied at
 // once to columns (k, end): its first entry and tau go to head and tau,
-// R[k][k] replaces A[k][k].
-kavo::Expected<void> qr_reflect_column(double* a, std::uint64_t m, std::uint64_t row_stride, std::uint64_t k,
+// R[k][k] replaces A[k][k]. False, with nothing reflected, when the column
+// is exactly zero from row k down.
+bool qr_reflect_column(double* a, std::uint64_t m, std::uint64_t row_stride, std::uint64_t k,
                                        std::uint64_t end, double& head, double& tau);
 
 kavo::OwnedArray<double, 2> qr_form_q(const QrDecomposition& qr);

@@ -3,7 +3,7 @@
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/qr/qr.h"
 #include "kavo_ops/parallel/parallel_for.h"
-#include "kavo_ops/linalg/qr/reflect_rows/qr_reflect_rows.h"
+#include "kavo_ops/linalg/reflect_rows/reflect_rows.h"
 
 namespace kavo_ops {
 namespace {
@@ -19,17 +19,25 @@ constexpr std::uint64_t kParallelOrder = 256;
 // element sees exactly the plain loop's operations: the columns are
 // independent. Columns j < k still hold e_j in rows k.. when H_k arrives,
 // so H_k leaves them exactly as they are and is not applied to them.
+// The block is worked on in a compact copy: rows of Q lie a whole row of
+// pages apart, and sweeping a thousand of them per reflector misses the
+// address-translation cache on every row.
 void reflect_column_block(const QrDecomposition& qr, const std::vector<std::vector<double>>& reflectors, double* q,
                           std::uint64_t j0, std::uint64_t j1) {
   const std::uint64_t m = qr.m;
+  const std::uint64_t width = j1 - j0;
+  std::vector<double> block(m * width);
+  for (std::uint64_t i = 0; i < m; ++i) std::copy(q + i * m + j0, q + i * m + j1, block.data() + i * width);
   for (std::uint64_t k = reflectors.size(); k-- > 0;) {
     const double tau = qr.taus[k];
     if (tau == 0.0) continue;
     const std::uint64_t first = std::max(j0, k);
     if (first >= j1) continue;
     const std::vector<double>& v = reflectors[k];
-    qr_reflect_rows(q + k * m + first, m, m - k, j1 - first, v[0], v.data() + 1, 1, tau);
+    reflect_rows(block.data() + k * width + (first - j0), width, m - k, j1 - first, v[0], v.data() + 1, 1, tau,
+                 ReflectRounding::separate);
   }
+  for (std::uint64_t i = 0; i < m; ++i) std::copy(block.data() + i * width, block.data() + (i + 1) * width, q + i * m + j0);
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 #include <cmath>
-#include <string>
 
 #include "kavo_ops/linalg/qr/qr.h"
 #include "kavo_ops/linalg/scaling/power_of_two.h"
-#include "kavo_ops/linalg/qr/reflect_rows/qr_reflect_rows.h"
+#include "kavo_ops/linalg/reflect_rows/reflect_rows.h"
 
 namespace kavo_ops {
 namespace {
@@ -15,7 +14,7 @@ constexpr double kUnscaledHigh = 0x1p480;
 
 }  // namespace
 
-kavo::Expected<void> qr_reflect_column(double* a, std::uint64_t m, std::uint64_t row_stride, std::uint64_t k,
+bool qr_reflect_column(double* a, std::uint64_t m, std::uint64_t row_stride, std::uint64_t k,
                                        std::uint64_t end, double& head, double& tau) {
   auto at = [&](std::uint64_t row, std::uint64_t col) -> double& { return a[row * row_stride + col]; };
 
@@ -29,9 +28,7 @@ kavo::Expected<void> qr_reflect_column(double* a, std::uint64_t m, std::uint64_t
 
   double s2 = 0.0;
   for (std::uint64_t l = k; l < m; ++l) s2 += at(l, k) * at(l, k);
-  if (s2 == 0.0) {
-    return kavo::storage_error("QR pivot column " + std::to_string(k) + " has zero norm: matrix is rank-deficient");
-  }
+  if (s2 == 0.0) return false;
   const double diagonal = at(k, k);
   const double beta = diagonal > 0.0 ? -std::sqrt(s2) : std::sqrt(s2);
   const double v0 = diagonal - beta;
@@ -40,9 +37,12 @@ kavo::Expected<void> qr_reflect_column(double* a, std::uint64_t m, std::uint64_t
   tau = 2.0 / q;
   head = v0;
 
-  if (k + 1 < end) qr_reflect_rows(&at(k, k + 1), row_stride, m - k, end - k - 1, v0, &at(k + 1, k), row_stride, tau);
+  if (k + 1 < end) {
+    reflect_rows(&at(k, k + 1), row_stride, m - k, end - k - 1, v0, &at(k + 1, k), row_stride, tau,
+                 ReflectRounding::separate);
+  }
   at(k, k) = exponent == 0 ? beta : scale_by_power_of_two(beta, exponent);
-  return {};
+  return true;
 }
 
 }  // namespace kavo_ops

@@ -8,7 +8,9 @@
 #include <random>
 #include <vector>
 
+#include "../../support/tier_fixture.h"
 #include "kavo_ops/linalg/householder/householder_reflector.h"
+#include "kavo_ops/scalar/axpy_slice.h"
 
 namespace {
 
@@ -46,8 +48,7 @@ TEST(HouseholderReflector, NoReflectorForTrivialVectors) {
 
 // H x computed through the left application on x as a one-column matrix.
 std::vector<double> reflect(const HouseholderReflector& h, std::vector<double> x) {
-  std::vector<double> work;
-  kavo_ops::apply_reflector_left(h, x, 1, 0, 0, 1, work);
+  kavo_ops::apply_reflector_left(h, x, 1, 0, 0, 1);
   return x;
 }
 
@@ -110,8 +111,7 @@ TEST(HouseholderReflector, LeftAndRightApplicationsMatchTheExplicitMatrix) {
 
   // Left: rows 3..8, columns [2, 7) only; the rest stays bit for bit.
   std::vector<double> left = a;
-  std::vector<double> work;
-  kavo_ops::apply_reflector_left(*h, left, n, offset, 2, 7, work);
+  kavo_ops::apply_reflector_left(*h, left, n, offset, 2, 7);
   const std::vector<double> expected_left = multiply(reflector, a, n, n, n);
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t j = 0; j < n; ++j) {
@@ -124,7 +124,7 @@ TEST(HouseholderReflector, LeftAndRightApplicationsMatchTheExplicitMatrix) {
   }
   // An empty column range changes nothing.
   std::vector<double> untouched = a;
-  kavo_ops::apply_reflector_left(*h, untouched, n, offset, 4, 4, work);
+  kavo_ops::apply_reflector_left(*h, untouched, n, offset, 4, 4);
   EXPECT_EQ(untouched, a);
 
   // Right: rows [1, 5), columns 3..8.
@@ -141,5 +141,38 @@ TEST(HouseholderReflector, LeftAndRightApplicationsMatchTheExplicitMatrix) {
     }
   }
 }
+
+class HouseholderTiers : public tier_testing::TierTest {};
+
+// The left application's register-chunked kernel against the axpy loop it
+// stands for, at widths around its chunks (8, 32) and on a window of a wider
+// matrix; every element bit for bit.
+TEST_P(HouseholderTiers, LeftApplicationIsTheAxpyLoopBitForBit) {
+  std::mt19937_64 rng(21);
+  std::normal_distribution<double> normal;
+  const std::size_t n = 90, m = 70;
+  for (std::size_t width : {1u, 7u, 8u, 9u, 31u, 32u, 33u, 71u, 85u}) {
+    for (std::size_t r0 : {0u, 13u}) {
+      std::vector<double> x(m - r0);
+      for (double& value : x) value = normal(rng);
+      auto h = kavo_ops::generate_reflector(x);
+      ASSERT_TRUE(h.has_value());
+      std::vector<double> a(m * n);
+      for (double& value : a) value = normal(rng);
+      std::vector<double> expected = a;
+      const std::size_t c0 = 3;
+      std::vector<double> w(width, 0.0);
+      std::span<double> all(expected);
+      for (std::size_t i = 0; i < h->v.size(); ++i) kavo_ops::axpy_slice(h->v[i], all.subspan((r0 + i) * n + c0, width), w);
+      for (double& value : w) value *= h->tau;
+      for (std::size_t i = 0; i < h->v.size(); ++i) kavo_ops::axpy_slice(-h->v[i], std::span<const double>(w), all.subspan((r0 + i) * n + c0, width));
+      kavo_ops::apply_reflector_left(*h, a, n, r0, c0, c0 + width);
+      ASSERT_EQ(a, expected) << "width " << width << " from row " << r0;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTiers, HouseholderTiers, ::testing::ValuesIn(tier_testing::all_tiers),
+                         tier_testing::TierName());
 
 }  // namespace

@@ -37,11 +37,13 @@ KAVO_PYTHON_ENTRY(col_piv_qr);
 // symmetric_indefinite_functions.cpp
 KAVO_PYTHON_ENTRY(udu);
 KAVO_PYTHON_ENTRY(bunch_kaufman);
-// decomposition_functions.cpp
+// svd_functions.cpp
 KAVO_PYTHON_ENTRY(bidiagonalize);
 KAVO_PYTHON_ENTRY(svd);
 KAVO_PYTHON_ENTRY(singular_values);
+// symmetric_eigen_functions.cpp
 KAVO_PYTHON_ENTRY(symmetric_eigen);
+// schur_functions.cpp
 KAVO_PYTHON_ENTRY(hessenberg);
 KAVO_PYTHON_ENTRY(schur);
 KAVO_PYTHON_ENTRY(eigenvalues);

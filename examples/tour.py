@@ -78,6 +78,19 @@ def lu_rebuilt(factors):
     return rebuilt
 
 
+def qr_rebuilt(factors):
+    q, r = factors
+    return q @ r
+
+
+def col_piv_qr_rebuilt(factors):
+    """A from Q R = A[:, perm]."""
+    q, r, perm = factors
+    rebuilt = np.empty_like(r)
+    rebuilt[:, perm] = q @ r
+    return rebuilt
+
+
 def udu_rebuilt(factors):
     u, d = factors
     return (u * d) @ u.T
@@ -125,6 +138,15 @@ TOUR = {
         lambda: scipy.linalg.cho_solve(scipy.linalg.cho_factor(F64_SPD, lower=True), F64_RHS),
     ),
     "cholesky_inv": (lambda: kp.cholesky_inv(F64_SPD), lambda: np.linalg.inv(F64_SPD)),
+    "qr": (lambda: kp.qr(F64_SQUARE), lambda: np.linalg.qr(F64_SQUARE, mode="complete"), qr_rebuilt, F64_SQUARE),
+    "col_piv_qr": (
+        lambda: kp.col_piv_qr(F64_SQUARE),
+        lambda: scipy.linalg.qr(F64_SQUARE, pivoting=True),
+        col_piv_qr_rebuilt,
+        F64_SQUARE,
+    ),
+    # Entrywise orders: "fro" here; "2", "inf", "1" are entrywise too, unlike NumPy's.
+    "norm": (lambda: kp.norm(F64_SQUARE, "fro"), lambda: np.linalg.norm(F64_SQUARE, "fro")),
 }
 
 

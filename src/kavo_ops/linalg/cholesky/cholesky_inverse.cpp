@@ -2,21 +2,60 @@
 
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/cholesky/cholesky.h"
+#include "kavo_ops/linalg/cholesky/cholesky_backward_group.h"
+#include "kavo_ops/scalar/dot_slice.h"
 
 namespace kavo_ops {
+namespace {
+
+// Unit right-hand sides solved together. Each column still sees exactly the
+// operations of cholesky_solve_in_place on e_c, in the same order; the group
+// only changes what stays in cache: a row of L serves every column's forward
+// dot while it is in the first-level cache, and each entry of L's column
+// walk in the backward sweep is read once for the whole group.
+constexpr std::uint64_t kGroup = kCholeskyGroup;
+
+// Columns [c0, c0 + count) of the inverse into `out` (row-major n x n).
+void solve_unit_group(const double* l, const double* l_transposed, std::uint64_t n, std::uint64_t c0, std::uint64_t count,
+                      std::vector<double>& columns, std::vector<double>& interleaved, double* out) {
+  // Forward with L, one contiguous vector per column (the dot kernel's
+  // operand), as the single solve does.
+  columns.assign(count * n, 0.0);
+  for (std::uint64_t g = 0; g < count; ++g) columns[g * n + c0 + g] = 1.0;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    const double* row = l + i * n;
+    const std::span<const double> row_part(row, i);
+    for (std::uint64_t g = 0; g < count; ++g) {
+      double* x = columns.data() + g * n;
+      x[i] = (x[i] - dot_slice(row_part, std::span<const double>(x, i))) / row[i];
+    }
+  }
+  // Backward with L^T, the group interleaved (x[k][g]) so that each L[k][i]
+  // multiplies a contiguous run of the group's entries; L transposed so the
+  // column the sweep walks is one contiguous row.
+  interleaved.assign(n * kGroup, 0.0);
+  for (std::uint64_t g = 0; g < count; ++g)
+    for (std::uint64_t k = 0; k < n; ++k) interleaved[k * kGroup + g] = columns[g * n + k];
+  cholesky_backward_group(l_transposed, n, interleaved.data());
+  for (std::uint64_t row = 0; row < n; ++row) {
+    std::copy(interleaved.data() + row * kGroup, interleaved.data() + row * kGroup + count, out + row * n + c0);
+  }
+}
+
+}  // namespace
 
 kavo::Expected<kavo::OwnedArray<double, 2>> cholesky_inverse(const kavo::View<double, 2>& a) {
   auto factor = cholesky_factor(a);
   if (!factor) return std::unexpected(std::move(factor.error()));
   const std::uint64_t n = factor->layout().shape[0];
   auto inverse = kavo::zeros<double, 2>({n, n});
-  kavo::Buffer<double> work(n);
-  double* out = inverse.data();
-  for (std::uint64_t column = 0; column < n; ++column) {
-    std::fill(work.data(), work.data() + n, 0.0);
-    work[column] = 1.0;
-    cholesky_solve_in_place(*factor, work.span());
-    for (std::uint64_t row = 0; row < n; ++row) out[row * n + column] = work[row];
+  const double* l = factor->data();
+  std::vector<double> l_transposed(n * n);
+  for (std::uint64_t i = 0; i < n; ++i)
+    for (std::uint64_t k = 0; k < n; ++k) l_transposed[i * n + k] = l[k * n + i];
+  std::vector<double> columns, interleaved;
+  for (std::uint64_t c0 = 0; c0 < n; c0 += kGroup) {
+    solve_unit_group(l, l_transposed.data(), n, c0, std::min(kGroup, n - c0), columns, interleaved, inverse.data());
   }
   return inverse;
 }

@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
+#include "../../support/tier_fixture.h"
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/cholesky/cholesky.h"
 #include "platform/invariant_failure.h"
@@ -71,6 +73,35 @@ TEST(CholeskyInverse, IsNotSymmetrizedButInverts) {
     }
   }
 }
+
+class CholeskyTiers : public tier_testing::TierTest {};
+
+// The inverse solves its unit columns in groups; each column must equal the
+// lone solve of e_c bit for bit, across group boundaries and partial groups.
+TEST_P(CholeskyTiers, InverseColumnsEqualLoneSolvesBitForBit) {
+  std::mt19937_64 rng(17);
+  std::normal_distribution<double> normal;
+  for (std::uint64_t n : {0u, 1u, 15u, 16u, 37u, 70u}) {
+    std::vector<double> m(n * n), a(n * n, 0.0);
+    for (double& value : m) value = normal(rng);
+    for (std::uint64_t i = 0; i < n; ++i)
+      for (std::uint64_t j = 0; j < n; ++j) {
+        for (std::uint64_t k = 0; k < n; ++k) a[i * n + j] += m[i * n + k] * m[j * n + k];
+        if (i == j) a[i * n + j] += 1.0;
+      }
+    auto factor = cholesky_factor(row_major(a, n, n));
+    auto inverse = cholesky_inverse(row_major(a, n, n));
+    ASSERT_TRUE(factor && inverse);
+    for (std::uint64_t c = 0; c < n; ++c) {
+      std::vector<double> x(n, 0.0);
+      x[c] = 1.0;
+      cholesky_solve_in_place(*factor, x);
+      for (std::uint64_t r = 0; r < n; ++r) ASSERT_EQ(inverse->data()[r * n + c], x[r]) << n << ": " << r << "," << c;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTiers, CholeskyTiers, ::testing::ValuesIn(tier_testing::all_tiers), tier_testing::TierName());
 
 }  // namespace
 }  // namespace kavo_ops

@@ -12,7 +12,7 @@ PY := $(VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
 JOBS ?= 2
 
-.PHONY: demo test test-cpp test-python bench bench-python bench-cpp module venv gtest benchmark-lib test-asan test-tsan clean
+.PHONY: demo test test-cpp test-python bench bench-python bench-cpp module venv test-deps gtest benchmark-lib test-asan test-tsan clean
 
 demo: module
 	$(PY) examples/tour.py
@@ -30,6 +30,11 @@ $(VENV)/.ready:
 module: venv
 	$(PY) -m pip install --quiet --no-build-isolation .
 
+# Test-only packages, never runtime dependencies of the module: installed on
+# demand so that venvs made before they were needed get them too.
+test-deps: venv
+	@$(PY) -c 'import distributed' >/dev/null 2>&1 || $(PY) -m pip install --quiet "dask[distributed]"
+
 gtest:
 	@dpkg -s libgtest-dev >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libgtest-dev; }
 
@@ -46,7 +51,7 @@ endef
 test-cpp: venv gtest
 	$(call cpp_tests,build/cpp,-DCMAKE_BUILD_TYPE=Release)
 
-test-python: module
+test-python: module test-deps
 	$(PY) -m pytest tests/python -q
 
 test-asan: venv gtest

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "drovek/executor/executor_once_slot.h"
+#include "drovek/executor/thread_count_setting.h"
+#include "platform/environment.h"
 #include "platform/invariant_failure.h"
 #include "vendral/topology.h"
 
@@ -36,9 +38,11 @@ Executor create_global_executor(ExecutorConfig config) {
 
 const Executor& global_executor() {
   return global_slot().get_or_create([] {
+    std::optional<std::uint64_t> workers;
+    if (auto setting = platform::environment_variable(kThreadCountVariable)) workers = parse_thread_count(*setting);
     // The probe record is dropped as soon as the count is read.
-    const std::uint64_t processors = vendral::probe_topology().logical_processor_count;
-    return create_global_executor(global_executor_config(processors));
+    if (!workers) workers = vendral::probe_topology().logical_processor_count;
+    return create_global_executor(global_executor_config(*workers));
   });
 }
 

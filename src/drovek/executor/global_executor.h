@@ -1,6 +1,7 @@
 #pragma once
 // The process-wide executor: created on first use with one worker per
-// logical processor, and alive until the process ends.
+// logical processor (or as many as KAVO_NUM_THREADS says, see
+// thread_count_setting.h), and alive until the process ends.
 
 #include "drovek/executor/executor.h"
 

@@ -19,6 +19,8 @@ struct SliceKernelTable {
   using DotF32 = float (*)(const float* a, const float* b, std::size_t len) noexcept;
   using DotF64 = double (*)(const double* a, const double* b, std::size_t len) noexcept;
   using SumF32 = float (*)(const float* x, std::size_t len) noexcept;
+  using DotGroupF64 = void (*)(const double* shared, const double* const* others, std::size_t count, std::size_t len,
+                              double* out) noexcept;
 
   ElementwiseF32 add_f32;
   ElementwiseF32 sub_f32;
@@ -29,6 +31,7 @@ struct SliceKernelTable {
   DotF32 dot_f32;
   DotF64 dot_f64;
   SumF32 sum_f32;
+  DotGroupF64 dot_group_f64;
 };
 
 const SliceKernelTable& slice_kernels(platform::Tier tier) noexcept;

@@ -3,7 +3,7 @@
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/cholesky/cholesky.h"
 #include "kavo_ops/linalg/cholesky/cholesky_backward_group.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/scalar/dot_group.h"
 
 namespace kavo_ops {
 namespace {
@@ -18,17 +18,17 @@ constexpr std::uint64_t kGroup = kCholeskyGroup;
 // Columns [c0, c0 + count) of the inverse into `out` (row-major n x n).
 void solve_unit_group(const double* l, const double* l_transposed, std::uint64_t n, std::uint64_t c0, std::uint64_t count,
                       std::vector<double>& columns, std::vector<double>& interleaved, double* out) {
-  // Forward with L, one contiguous vector per column (the dot kernel's
-  // operand), as the single solve does.
+  // Forward with L, one contiguous vector per column, every row of L shared
+  // by the group's dots (each with the lone dot_slice bits).
   columns.assign(count * n, 0.0);
   for (std::uint64_t g = 0; g < count; ++g) columns[g * n + c0 + g] = 1.0;
+  const double* vectors[kGroup];
+  double sums[kGroup];
+  for (std::uint64_t g = 0; g < count; ++g) vectors[g] = columns.data() + g * n;
   for (std::uint64_t i = 0; i < n; ++i) {
     const double* row = l + i * n;
-    const std::span<const double> row_part(row, i);
-    for (std::uint64_t g = 0; g < count; ++g) {
-      double* x = columns.data() + g * n;
-      x[i] = (x[i] - dot_slice(row_part, std::span<const double>(x, i))) / row[i];
-    }
+    dot_group(row, vectors, count, i, sums);
+    for (std::uint64_t g = 0; g < count; ++g) columns[g * n + i] = (columns[g * n + i] - sums[g]) / row[i];
   }
   // Backward with L^T, the group interleaved (x[k][g]) so that each L[k][i]
   // multiplies a contiguous run of the group's entries; L transposed so the

@@ -11,7 +11,7 @@
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/lu/lu.h"
 #include "kavo_ops/parallel/parallel_for.h"
-#include "kavo_ops/scalar/slice_kernel_table.h"
+#include "kavo_ops/scalar/dot_group.h"
 
 namespace kavo_ops {
 namespace {
@@ -23,28 +23,24 @@ constexpr std::uint64_t kStackElements = 16 * 16;
 
 // Solves the `count` systems whose P-permuted right-hand sides are the rows
 // of x (each n long), with the dot products of lu_solve_in_place in its order.
-// The tier's dot kernel is looked up once per group: dot_slice would repeat
-// the lookup and its length check for each of the group's n * count dots,
-// which for small n costs as much as the dots themselves.
+// Each factor row meets all right-hand sides in grouped dots: the row is
+// loaded once for several of them, and every dot keeps the lone dot's bits.
 void solve_group(const LuFactors& lu, double* x, std::uint64_t count) {
   const std::uint64_t n = lu.n;
   const double* a = lu.factors.data();
-  const auto kernel = active_slice_kernels().dot_f64;
-  auto dot = [kernel](const double* u, const double* v, std::uint64_t len) { return len == 0 ? 0.0 : kernel(u, v, len); };
+  const double* rows[kGroupColumns];
+  double sums[kGroupColumns];
   for (std::uint64_t i = 1; i < n; ++i) {
-    const double* row = a + i * n;
-    for (std::uint64_t r = 0; r < count; ++r) {
-      double* xr = x + r * n;
-      xr[i] -= dot(row, xr, i);
-    }
+    for (std::uint64_t r = 0; r < count; ++r) rows[r] = x + r * n;
+    dot_group(a + i * n, rows, count, i, sums);
+    for (std::uint64_t r = 0; r < count; ++r) x[r * n + i] -= sums[r];
   }
   for (std::uint64_t i = n; i-- > 0;) {
     const double* row = a + i * n;
     const std::uint64_t tail = n - i - 1;
-    for (std::uint64_t r = 0; r < count; ++r) {
-      double* xr = x + r * n;
-      xr[i] = (xr[i] - dot(row + i + 1, xr + i + 1, tail)) / row[i];
-    }
+    for (std::uint64_t r = 0; r < count; ++r) rows[r] = x + r * n + i + 1;
+    dot_group(row + i + 1, rows, count, tail, sums);
+    for (std::uint64_t r = 0; r < count; ++r) x[r * n + i] = (x[r * n + i] - sums[r]) / row[i];
   }
 }
 

@@ -36,6 +36,11 @@ void axpy_f64(double alpha, const double* x, double* out, std::size_t len) noexc
 float dot_f32(const float* a, const float* b, std::size_t len) noexcept;
 double dot_f64(const double* a, const double* b, std::size_t len) noexcept;
 
+// out[g] = dot_f64(shared, others[g], len) for g < count, bit for bit, with
+// `shared` loaded once for several of the dots.
+void dot_group_f64(const double* shared, const double* const* others, std::size_t count, std::size_t len,
+                   double* out) noexcept;
+
 // Sum of x[i] in this tier's summation order.
 float sum_f32(const float* x, std::size_t len) noexcept;
 

@@ -55,3 +55,13 @@ float dot_f32(const float* a, const float* b, std::size_t len) noexcept { return
 double dot_f64(const double* a, const double* b, std::size_t len) noexcept { return dot(a, b, len); }
 
 }  // namespace kavo_ops::tier_c
+
+namespace kavo_ops::tier_c {
+
+// No registers to share here: one lone dot after another.
+void dot_group_f64(const double* shared, const double* const* others, std::size_t count, std::size_t len,
+                   double* out) noexcept {
+  for (std::size_t g = 0; g < count; ++g) out[g] = dot(shared, others[g], len);
+}
+
+}  // namespace kavo_ops::tier_c

@@ -2,12 +2,16 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <span>
+#include <string>
 #include <random>
 #include <vector>
 
 #include "../../support/tier_fixture.h"
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/cholesky/cholesky.h"
+#include "kavo_ops/scalar/dot_slice.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -97,6 +101,58 @@ TEST_P(CholeskyTiers, InverseColumnsEqualLoneSolvesBitForBit) {
       x[c] = 1.0;
       cholesky_solve_in_place(*factor, x);
       for (std::uint64_t r = 0; r < n; ++r) ASSERT_EQ(inverse->data()[r * n + c], x[r]) << n << ": " << r << "," << c;
+    }
+  }
+}
+
+// The plain row loop: per entry one dot_slice, a subtraction, then a
+// division or a square root; rows in order.
+std::optional<std::vector<double>> plain_cholesky(std::vector<double> a, std::uint64_t n, std::uint64_t& failed_row) {
+  for (std::uint64_t i = 0; i < n; ++i) {
+    for (std::uint64_t j = 0; j <= i; ++j) {
+      const double x = a[i * n + j] - dot_slice(std::span<const double>(a.data() + i * n, j),
+                                                std::span<const double>(a.data() + j * n, j));
+      if (j < i) {
+        a[i * n + j] = x / a[j * n + j];
+      } else if (!(x > 0.0)) {
+        failed_row = i;
+        return std::nullopt;
+      } else {
+        a[i * n + i] = std::sqrt(x);
+      }
+    }
+    for (std::uint64_t j = i + 1; j < n; ++j) a[i * n + j] = 0.0;
+  }
+  return a;
+}
+
+TEST_P(CholeskyTiers, GroupedRowsEqualThePlainRowLoopBitForBit) {
+  std::mt19937_64 rng(29);
+  std::normal_distribution<double> normal;
+  for (std::uint64_t n : {1u, 5u, 6u, 7u, 13u, 64u, 101u}) {
+    std::vector<double> m(n * n), a(n * n, 0.0);
+    for (double& value : m) value = normal(rng);
+    for (std::uint64_t i = 0; i < n; ++i)
+      for (std::uint64_t j = 0; j < n; ++j) {
+        for (std::uint64_t k = 0; k < n; ++k) a[i * n + j] += m[i * n + k] * m[j * n + k];
+        if (i == j) a[i * n + j] += 0.5;
+      }
+    std::uint64_t failed = 0;
+    const auto expected = plain_cholesky(a, n, failed);
+    ASSERT_TRUE(expected.has_value());
+    auto got = cholesky_factor(row_major(a, n, n));
+    ASSERT_TRUE(got);
+    ASSERT_EQ(std::vector<double>(got->data(), got->data() + n * n), *expected) << n;
+    // A pivot that fails inside a later group is still the one reported.
+    if (n > 8) {
+      std::vector<double> broken = a;
+      broken[8 * n + 8] = -1.0;
+      const auto plain = plain_cholesky(broken, n, failed);
+      ASSERT_FALSE(plain.has_value());
+      auto error = cholesky_factor(row_major(broken, n, n));
+      ASSERT_FALSE(error);
+      EXPECT_EQ(error.error().display(), "Storage error: Cholesky pivot " + std::to_string(failed) +
+                                             " is non-positive: matrix is not positive-definite");
     }
   }
 }

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kavo_ops/linalg/hessenberg/hessenberg.h"
+#include "kavo_ops/linalg/scaling/power_of_two.h"
+
+namespace kavo_ops {
+namespace {
+
+constexpr double kEps = 0x1p-52;
+
+kavo::View<double, 2> row_major(const std::vector<double>& storage, std::uint64_t rows, std::uint64_t cols) {
+  return {storage.data(), storage.size(), {{rows, cols}, {static_cast<std::int64_t>(cols), 1}, 0}};
+}
+
+std::vector<double> values_of(const kavo::OwnedArray<double, 2>& a) {
+  return std::vector<double>(a.data(), a.data() + a.storage_len());
+}
+
+std::vector<double> random_matrix(std::size_t n, std::uint64_t seed, double scale = 1.0) {
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  std::vector<double> a(n * n);
+  for (double& x : a) x = uniform(rng) * scale;
+  return a;
+}
+
+// ‖A − Q·H·Qᵀ‖_F / (n·ε·‖A‖_F) and ‖QᵀQ − I‖_F / (n·ε), in extended
+// precision so inputs near the ends of the double range can be checked.
+struct Ratios {
+  long double reconstruction;
+  long double orthogonality;
+};
+
+Ratios similarity_ratios(const std::vector<double>& a, const double* q, const double* h, std::size_t n) {
+  std::vector<long double> qh(n * n, 0.0L);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t p = 0; p < n; ++p)
+      for (std::size_t j = 0; j < n; ++j) qh[i * n + j] += static_cast<long double>(q[i * n + p]) * h[p * n + j];
+  long double diff = 0.0L, norm = 0.0L, orth = 0.0L;
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = 0; j < n; ++j) {
+      long double back = 0.0L, gram = 0.0L;
+      for (std::size_t p = 0; p < n; ++p) {
+        back += qh[i * n + p] * q[j * n + p];
+        gram += static_cast<long double>(q[p * n + i]) * q[p * n + j];
+      }
+      const long double d = back - a[i * n + j];
+      diff += d * d;
+      norm += static_cast<long double>(a[i * n + j]) * a[i * n + j];
+      const long double g = gram - (i == j ? 1.0L : 0.0L);
+      orth += g * g;
+    }
+  }
+  const long double scale = static_cast<long double>(n) * kEps;
+  return {norm == 0.0L ? std::sqrt(diff) : std::sqrt(diff) / (scale * std::sqrt(norm)), std::sqrt(orth) / scale};
+}
+
+std::vector<double> identity(std::size_t n) {
+  std::vector<double> q(n * n, 0.0);
+  for (std::size_t i = 0; i < n; ++i) q[i * n + i] = 1.0;
+  return q;
+}
+
+TEST(HessenbergFactors, SmallAndAlreadyHessenbergInputsComeBackUnchangedWithIdentityQ) {
+  const std::vector<std::vector<double>> inputs = {
+      {}, {7.5}, {1, 2, 3, 4}, {1, 2, 3, 4, 5, 6, 7, 8, 0, 9, 10, 11, 0, 0, 12, 13}};
+  for (const auto& a : inputs) {
+    const std::size_t n = static_cast<std::size_t>(std::lround(std::sqrt(a.size())));
+    auto f = hessenberg_factors(row_major(a, n, n));
+    ASSERT_TRUE(f) << n;
+    EXPECT_EQ(f->h.layout().shape, (kavo::Extents<2>{n, n}));
+    EXPECT_EQ(values_of(f->h), a);
+    EXPECT_EQ(values_of(f->q), identity(n));
+  }
+}
+
+TEST(HessenbergFactors, RejectsRectangularAndNonFiniteInput) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    std::vector<double> a;
+    std::uint64_t rows, cols;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {std::vector<double>(12, 1.0), 3, 4, "Shape mismatch: lhs [3, 4], rhs [3, 3]"},
+      {{1, 2, inf, 4}, 2, 2, "Storage error: Hessenberg input contains a non-finite value"},
+      {{1, 2, 3, 4, nan, 6, 7, 8, 9}, 3, 3, "Storage error: Hessenberg input contains a non-finite value"},
+  };
+  for (const auto& c : cases) {
+    auto f = hessenberg_factors(row_major(c.a, c.rows, c.cols));
+    ASSERT_FALSE(f);
+    EXPECT_EQ(f.error().display(), c.message);
+  }
+}
+
+TEST(HessenbergFactors, ResidualsStaySmallFromUnderflowToOverflow) {
+  struct Case {
+    std::string name;
+    std::size_t n;
+    std::vector<double> a;
+  };
+  std::vector<Case> cases;
+  for (std::size_t n : {3, 4, 7, 20, 33, 64}) cases.push_back({"random" + std::to_string(n), n, random_matrix(n, n)});
+  // Graded: entries spanning 1e-12 .. 1.
+  {
+    const std::size_t n = 12;
+    auto a = random_matrix(n, 99);
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = 0; j < n; ++j) a[i * n + j] *= std::pow(10.0, -double(i + j) / 2.0);
+    cases.push_back({"graded", n, a});
+  }
+  // Entries near 3e307 overflowed inside the reflector products before the
+  // power-of-two scaling was added; 1e-310 is subnormal.
+  cases.push_back({"near_overflow", 30, random_matrix(30, 5, 3e307)});
+  cases.push_back({"near_overflow_full", 10, std::vector<double>(100, 1.5e307)});
+  cases.push_back({"near_underflow", 30, random_matrix(30, 6, 1e-300)});
+  cases.push_back({"subnormal", 8, random_matrix(8, 7, 1e-310)});
+  for (const auto& c : cases) {
+    auto f = hessenberg_factors(row_major(c.a, c.n, c.n));
+    ASSERT_TRUE(f) << c.name;
+    const double* h = f->h.data();
+    for (std::size_t i = 0; i < c.n * c.n; ++i) ASSERT_TRUE(std::isfinite(h[i])) << c.name;
+    for (std::size_t r = 2; r < c.n; ++r)
+      for (std::size_t col = 0; col + 1 < r; ++col) ASSERT_EQ(h[r * c.n + col], 0.0) << c.name;
+    const Ratios ratios = similarity_ratios(c.a, f->q.data(), h, c.n);
+    EXPECT_LT(ratios.reconstruction, 30.0L) << c.name;
+    EXPECT_LT(ratios.orthogonality, 30.0L) << c.name;
+  }
+}
+
+TEST(HessenbergFactors, ScaledReductionIsTheExactMultipleOfTheUnscaledOne) {
+  // Outside the safe window the matrix is reduced as A·2^-s: Q is the same
+  // to the bit and H is the unscaled H times the power of two.
+  const std::size_t n = 9;
+  const auto a = random_matrix(n, 42);
+  auto base = hessenberg_factors(row_major(a, n, n));
+  ASSERT_TRUE(base);
+  for (int e : {1015, -1000}) {
+    std::vector<double> scaled(a);
+    for (double& x : scaled) x = scale_by_power_of_two(x, e);
+    auto f = hessenberg_factors(row_major(scaled, n, n));
+    ASSERT_TRUE(f) << e;
+    EXPECT_EQ(values_of(f->q), values_of(base->q)) << e;
+    for (std::size_t i = 0; i < n * n; ++i) EXPECT_EQ(f->h.data()[i], scale_by_power_of_two(base->h.data()[i], e)) << e;
+  }
+}
+
+TEST(HessenbergScaleExponent, ScalesOnlyOutsideTheSafeWindow) {
+  // n = 9: c = 4, upper end 2^(1021 - 8) = 2^1013; lower end 2^-900.
+  EXPECT_EQ(hessenberg_scale_exponent(0x1.fp1012, 9), 0);
+  EXPECT_EQ(hessenberg_scale_exponent(0x1p1013, 9), 1013);
+  EXPECT_EQ(hessenberg_scale_exponent(0x1p1013, 8), 0);  // c = 3 for n = 8
+  EXPECT_EQ(hessenberg_scale_exponent(0x1p-900, 9), 0);
+  EXPECT_EQ(hessenberg_scale_exponent(0x1.fp-901, 9), -901);
+  EXPECT_EQ(hessenberg_scale_exponent(0.0, 9), 0);
+}
+
+TEST(HessenbergFactors, AnEntryBeyondTheScalarRangeIsAnOverflow) {
+  // H[1][0] = -‖(1.5e308, 1.5e308)‖ ≈ 2.1e308 cannot be represented.
+  const std::vector<double> a = {0, 1, 1, 1.5e308, 1, 1, 1.5e308, 1, 1};
+  auto f = hessenberg_factors(row_major(a, 3, 3));
+  ASSERT_FALSE(f);
+  EXPECT_EQ(f.error().display(), "Arithmetic overflow in layout calculations: Hessenberg form entry exceeds the scalar range");
+}
+
+TEST(HessenbergFactors, ReadsAnyLayoutInLogicalOrder) {
+  const std::size_t n = 5;
+  const auto a = random_matrix(n, 3);
+  std::vector<double> column_major(n * n);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j) column_major[j * n + i] = a[i * n + j];
+  kavo::View<double, 2> view{column_major.data(), n * n, {{n, n}, {1, static_cast<std::int64_t>(n)}, 0}};
+  auto f = hessenberg_factors(view);
+  auto g = hessenberg_factors(row_major(a, n, n));
+  ASSERT_TRUE(f && g);
+  EXPECT_EQ(values_of(f->h), values_of(g->h));
+  EXPECT_EQ(values_of(f->q), values_of(g->q));
+}
+
+}  // namespace
+}  // namespace kavo_ops

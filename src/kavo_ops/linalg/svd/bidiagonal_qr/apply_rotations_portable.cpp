@@ -1,0 +1,11 @@
+#include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log.h"
+#include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log_body.h"
+
+namespace kavo_ops::tier_c {
+
+void apply_rotations(double* rows, std::size_t row_length, const PlaneRotation* rotations,
+                     std::size_t count) noexcept {
+  apply_rotations_body(rows, row_length, rotations, count);
+}
+
+}  // namespace kavo_ops::tier_c

@@ -1,0 +1,67 @@
+#pragma once
+// Plane rotations recorded by the bidiagonal QR iteration and applied later
+// to a transposed factor (U^T or V^T, row-major, one row per column of the
+// factor), in recorded order. Each rotation updates rows x = first and
+// y = second elementwise:
+//   x' = c x + s y,   y' = c y - s x     (each product rounded, no fusing)
+// apply_rotations runs the recorded list column chunk by column chunk: the
+// chunk stays in cache across the whole list, and each element still sees
+// exactly the rotations of the plain row-by-row loop in the same order, so
+// the result is the same bits as that loop, on every processor tier (the
+// tiers differ only in vector width).
+
+#include <cstddef>
+#include <vector>
+
+namespace kavo_ops {
+
+struct PlaneRotation {
+  std::size_t first;
+  std::size_t second;
+  double c;
+  double s;
+};
+
+void apply_rotations(double* rows, std::size_t row_length, const PlaneRotation* rotations,
+                     std::size_t count) noexcept;
+
+class RotationLog {
+ public:
+  // 8192 rotations (256 KiB) share the 1 MiB level-2 cache with a 16-column
+  // chunk of factors up to order 2000; flushing more often costs one more
+  // pass over the factor per flush.
+  static constexpr std::size_t kCapacity = 8192;
+
+  RotationLog(double* rows, std::size_t row_length, std::size_t capacity = kCapacity)
+      : rows_(rows), row_length_(row_length), capacity_(capacity) {
+    pending_.reserve(capacity);
+  }
+
+  void rotate(std::size_t first, std::size_t second, double c, double s) {
+    pending_.push_back({first, second, c, s});
+    if (pending_.size() >= capacity_) flush();
+  }
+
+  void flush() noexcept {
+    apply_rotations(rows_, row_length_, pending_.data(), pending_.size());
+    pending_.clear();
+  }
+
+ private:
+  double* rows_;
+  std::size_t row_length_;
+  std::size_t capacity_;
+  std::vector<PlaneRotation> pending_;
+};
+
+#define KAVO_APPLY_ROTATIONS_TIER(tier)                                                                      \
+  namespace tier {                                                                                           \
+  void apply_rotations(double* rows, std::size_t row_length, const PlaneRotation* rotations,                 \
+                       std::size_t count) noexcept;                                                          \
+  }
+KAVO_APPLY_ROTATIONS_TIER(tier_a)
+KAVO_APPLY_ROTATIONS_TIER(tier_b)
+KAVO_APPLY_ROTATIONS_TIER(tier_c)
+#undef KAVO_APPLY_ROTATIONS_TIER
+
+}  // namespace kavo_ops

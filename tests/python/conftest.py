@@ -38,7 +38,7 @@ FUNCTIONS = [
 
 # Functions whose computation is not built yet: they convert their arguments,
 # then raise NotImplementedError.
-BUILT = {"add", "sub", "mul", "div", "dot", "sum", "sum_dyn", "trace", "cholesky", "cholesky_solve", "cholesky_inv", "kron", "matmul", "batched_matmul", "udu", "bunch_kaufman", "full_piv_lu", "det", "inv", "solve", "qr", "col_piv_qr", "norm", "hessenberg", "schur", "eigenvalues", "svd", "singular_values", "bidiagonalize"}
+BUILT = {"add", "sub", "mul", "div", "dot", "sum", "sum_dyn", "trace", "cholesky", "cholesky_solve", "cholesky_inv", "kron", "matmul", "batched_matmul", "udu", "bunch_kaufman", "full_piv_lu", "det", "inv", "solve", "qr", "col_piv_qr", "norm", "hessenberg", "schur", "eigenvalues", "svd", "singular_values", "bidiagonalize", "symmetric_eigen", "matexp"}
 UNBUILT = {name for name, _, _ in FUNCTIONS} - BUILT
 
 

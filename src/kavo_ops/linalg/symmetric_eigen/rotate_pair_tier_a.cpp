@@ -1,0 +1,11 @@
+// Tier A (AVX-512F): eight lanes per instruction.
+#include "kavo_ops/linalg/symmetric_eigen/rotate_pair.h"
+#include "kavo_ops/linalg/symmetric_eigen/rotate_pair_body.h"
+
+namespace kavo_ops::tier_a {
+
+void rotate_pair(double* x, double* y, std::size_t count, double c, double s) noexcept {
+  rotate_pair_body(x, y, count, c, s);
+}
+
+}  // namespace kavo_ops::tier_a

@@ -84,7 +84,9 @@ Ratios ratios(const std::vector<double>& a, std::size_t m, std::size_t n, const 
 void expect_bidiagonal(const kavo_ops::BidiagonalFactors& f, std::size_t m, std::size_t n) {
   for (std::size_t i = 0; i < m; ++i) {
     for (std::size_t j = 0; j < n; ++j) {
-      if (j != i && j != i + 1) EXPECT_EQ(f.b.data()[i * n + j], 0.0) << i << "," << j;
+      if (j != i && j != i + 1) {
+        EXPECT_EQ(f.b.data()[i * n + j], 0.0) << i << "," << j;
+      }
     }
   }
 }

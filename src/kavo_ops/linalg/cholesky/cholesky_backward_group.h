@@ -11,7 +11,7 @@
 
 namespace kavo_ops {
 
-inline constexpr std::size_t kCholeskyGroup = 16;
+inline constexpr std::size_t kCholeskyGroup = 32;
 
 void cholesky_backward_group(const double* l_transposed, std::size_t n, double* x) noexcept;
 

@@ -26,24 +26,21 @@ inline Lanes4 load4(const double* p) noexcept {
 inline void store4(double* p, Lanes4 v) noexcept { __builtin_memcpy(p, &v, sizeof v); }
 
 void backward_group_body(const double* l_transposed, std::size_t n, double* x) noexcept {
-  static_assert(kCholeskyGroup == 16, "four groups of four lanes");
+  constexpr std::size_t vectors = kCholeskyGroup / 4;
   for (std::size_t i = n; i-- > 0;) {
     const double* column = l_transposed + i * n;  // L[.][i]
-    double* xi = x + i * 16;
-    Lanes4 e0 = load4(xi), e1 = load4(xi + 4), e2 = load4(xi + 8), e3 = load4(xi + 12);
+    double* xi = x + i * kCholeskyGroup;
+    // Eight independent chains per step: each subtraction waits only on its
+    // own lane group's previous one.
+    Lanes4 e[vectors];
+    for (std::size_t v = 0; v < vectors; ++v) e[v] = load4(xi + 4 * v);
     for (std::size_t k = i + 1; k < n; ++k) {
       const double lki = column[k];
-      const double* xk = x + k * 16;
-      e0 -= load4(xk) * lki;
-      e1 -= load4(xk + 4) * lki;
-      e2 -= load4(xk + 8) * lki;
-      e3 -= load4(xk + 12) * lki;
+      const double* xk = x + k * kCholeskyGroup;
+      for (std::size_t v = 0; v < vectors; ++v) e[v] -= load4(xk + 4 * v) * lki;
     }
     const double diagonal = column[i];
-    store4(xi, e0 / diagonal);
-    store4(xi + 4, e1 / diagonal);
-    store4(xi + 8, e2 / diagonal);
-    store4(xi + 12, e3 / diagonal);
+    for (std::size_t v = 0; v < vectors; ++v) store4(xi + 4 * v, e[v] / diagonal);
   }
 }
 

@@ -91,6 +91,27 @@ def col_piv_qr_rebuilt(factors):
     return rebuilt
 
 
+def svd_rebuilt(factors):
+    u, s, vt = factors
+    return (u * s) @ vt
+
+
+def bidiagonal_rebuilt(factors):
+    u, b, v = factors
+    return u @ b @ v.T
+
+
+def similarity_rebuilt(factors):
+    """Q X Q^T from (Q, X): Schur and Hessenberg forms."""
+    q, x = factors
+    return q @ x @ q.T
+
+
+def eigen_rebuilt(factors):
+    w, v = factors
+    return (v * w) @ v.T
+
+
 def udu_rebuilt(factors):
     u, d = factors
     return (u * d) @ u.T
@@ -147,6 +168,35 @@ TOUR = {
     ),
     # Entrywise orders: "fro" here; "2", "inf", "1" are entrywise too, unlike NumPy's.
     "norm": (lambda: kp.norm(F64_SQUARE, "fro"), lambda: np.linalg.norm(F64_SQUARE, "fro")),
+    "svd": (lambda: kp.svd(F64_SQUARE), lambda: np.linalg.svd(F64_SQUARE), svd_rebuilt, F64_SQUARE),
+    "singular_values": (
+        lambda: kp.singular_values(F64_SQUARE),
+        lambda: np.linalg.svd(F64_SQUARE, compute_uv=False),
+    ),
+    "bidiagonalize": (
+        lambda: kp.bidiagonalize(F64_SQUARE),
+        lambda: np.linalg.qr(F64_SQUARE),  # no public bidiagonal routine: the nearest orthogonal reduction
+        bidiagonal_rebuilt,
+        F64_SQUARE,
+    ),
+    "symmetric_eigen": (
+        lambda: kp.symmetric_eigen(F64_SYMMETRIC),
+        lambda: np.linalg.eigh(F64_SYMMETRIC),
+        eigen_rebuilt,
+        F64_SYMMETRIC,
+    ),
+    "hessenberg": (
+        lambda: kp.hessenberg(F64_SQUARE),
+        lambda: scipy.linalg.hessenberg(F64_SQUARE, calc_q=True),
+        similarity_rebuilt,
+        F64_SQUARE,
+    ),
+    "schur": (lambda: kp.schur(F64_SQUARE), lambda: scipy.linalg.schur(F64_SQUARE), similarity_rebuilt, F64_SQUARE),
+    "eigenvalues": (
+        lambda: np.sort_complex(kp.eigenvalues(F64_SQUARE)),
+        lambda: np.sort_complex(np.linalg.eigvals(F64_SQUARE)),
+    ),
+    "matexp": (lambda: kp.matexp(F64_SQUARE / 30), lambda: scipy.linalg.expm(F64_SQUARE / 30)),
 }
 
 

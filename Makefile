@@ -1,6 +1,7 @@
 # make demo   build the module into .venv and run examples/tour.py
 # make test   build and run every test: C++ (GoogleTest via ctest), then Python (pytest)
-# make bench  run the benchmarks in bench/ (kavo_python against NumPy/SciPy, as ratios)
+# make bench  run the benchmarks in bench/ (kavo_python against NumPy/SciPy, as ratios;
+#             also written to bench/results.md and drawn in bench/results.png)
 # make test-asan / make test-tsan   the C++ tests under AddressSanitizer+UBSan / ThreadSanitizer
 
 SHELL := /bin/bash
@@ -12,7 +13,7 @@ PY := $(VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
 JOBS ?= 2
 
-.PHONY: demo test test-cpp test-python bench bench-python bench-cpp module venv test-deps gtest benchmark-lib test-asan test-tsan clean
+.PHONY: demo test test-cpp test-python bench bench-python bench-cpp module venv test-deps bench-deps gtest benchmark-lib test-asan test-tsan clean
 
 demo: module
 	$(PY) examples/tour.py
@@ -34,6 +35,11 @@ module: venv
 # demand so that venvs made before they were needed get them too.
 test-deps: venv
 	@$(PY) -c 'import distributed' >/dev/null 2>&1 || $(PY) -m pip install --quiet "dask[distributed]"
+	@$(PY) -c 'import mypy' >/dev/null 2>&1 || $(PY) -m pip install --quiet mypy
+
+# Bench-only packages: the picture of the ratios.
+bench-deps: venv
+	@$(PY) -c 'import matplotlib' >/dev/null 2>&1 || $(PY) -m pip install --quiet matplotlib
 
 gtest:
 	@dpkg -s libgtest-dev >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libgtest-dev; }
@@ -51,8 +57,12 @@ endef
 test-cpp: venv gtest
 	$(call cpp_tests,build/cpp,-DCMAKE_BUILD_TYPE=Release)
 
+# The stubs must match the module's names and signatures, and the examples
+# must type-check against them (scipy ships no types of its own).
 test-python: module test-deps
 	$(PY) -m pytest tests/python -q
+	$(PY) -m mypy.stubtest kavo_python
+	$(PY) -m mypy --disable-error-code import-untyped examples/
 
 test-asan: venv gtest
 	$(call cpp_tests,build/asan,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVO_SANITIZE=address$(,)undefined)
@@ -62,7 +72,7 @@ test-tsan: venv gtest
 
 bench: bench-python bench-cpp
 
-bench-python: module
+bench-python: module bench-deps
 	$(PY) bench/run_all.py
 
 bench-cpp: venv benchmark-lib

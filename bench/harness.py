@@ -6,7 +6,10 @@ batches. The ratio is kavo time / reference time: below 1 means kavo_python
 is faster.
 """
 
+import io
+import re
 import statistics
+import sys
 import time
 
 
@@ -98,3 +101,46 @@ def run_cases(title, cases):
             report.skipped(function, "not built yet")
             continue
         report.row(function, size, *measure(kavo_call, reference_call))
+
+
+# One printed row of a report: function, size, both times, ratio. Reports
+# with extra columns (throughput) print the same five first.
+_TIME = r"\d+\.\d+ (?:s|ms|us|ns)"
+_ROW = re.compile(rf"^(\S+)\s+(.*?)\s+({_TIME})\s+({_TIME})\s+(\d+\.\d+)(?:\s|$)")
+_SKIPPED = re.compile(r"^(\S+)\s+-\s+(.+)$")
+
+
+class PrintedRows(io.TextIOBase):
+    """Passes everything printed on to `sink` and keeps each report row, so
+    every bench file's table can also be written as Markdown and drawn,
+    whatever Report subclass printed it. rows: (section title, function,
+    size, kavo time text, reference time text, ratio or None, note)."""
+
+    def __init__(self, sink=None):
+        self.sink = sink or sys.stdout
+        self.rows = []
+        self.section = ""
+        self._partial = ""
+
+    def writable(self):
+        return True
+
+    def write(self, text):
+        self.sink.write(text)
+        lines = (self._partial + text).split("\n")
+        self._partial = lines.pop()
+        for line in lines:
+            self._keep(line)
+        return len(text)
+
+    def flush(self):
+        self.sink.flush()
+
+    def _keep(self, line):
+        if line.startswith("== "):
+            self.section = line[3:].strip()
+        elif match := _ROW.match(line):
+            function, size, kavo, reference, ratio = match.groups()
+            self.rows.append((self.section, function, size, kavo, reference, float(ratio), ""))
+        elif self.section and (match := _SKIPPED.match(line)):
+            self.rows.append((self.section, match[1], "-", "", "", None, match[2].strip()))

@@ -10,6 +10,29 @@ namespace {
 
 std::string callable_name(const Signature& s) { return std::string(s.name) + "()"; }
 
+// "norm(a, ord=None)": how the call is written, for the notes.
+std::string signature_text(const Signature& s) {
+  std::string out = std::string(s.name) + "(";
+  for (std::size_t p = 0; p < s.parameter_count; ++p) {
+    if (p > 0) out += ", ";
+    out += s.parameters[p];
+    if (p >= s.required) out += "=None";
+  }
+  return out + ")";
+}
+
+// "a", "a and b": parameter names in a note, without quotes.
+std::string plain_names(const std::array<const char*, kMaxParameters>& names, std::size_t count) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) out += i + 1 == count ? " and " : ", ";
+    out += names[i];
+  }
+  return count == 0 ? "nothing" : out;
+}
+
+std::string arguments_word(std::size_t count) { return count == 1 ? " argument" : " arguments"; }
+
 std::string quoted_names(const std::array<const char*, kMaxParameters>& names, std::size_t count) {
   std::string out;
   for (std::size_t i = 0; i < count; ++i) {
@@ -27,6 +50,9 @@ bool too_many_positional(const Signature& s, Py_ssize_t given) {
                           : "from " + std::to_string(s.required) + " to " + std::to_string(s.parameter_count);
   raise_type_error(callable_name(s) + " takes " + takes + " positional arguments but " + std::to_string(given) +
                    " " + verb + " given");
+  add_note_to_raised(signature_text(s) + " takes at most " + std::to_string(s.parameter_count) +
+                     arguments_word(s.parameter_count) + "; got " + std::to_string(given) + " positional" +
+                     arguments_word(static_cast<std::size_t>(given)));
   return false;
 }
 
@@ -48,24 +74,36 @@ bool parse_arguments(const Signature& s, PyObject* const* args, Py_ssize_t nargs
     }
     if (match == s.parameter_count) {
       raise_type_error(callable_name(s) + " got an unexpected keyword argument '" + keyword + "'");
+      add_note_to_raised(signature_text(s) + " takes the keywords " + plain_names(s.parameters, s.parameter_count) +
+                         "; got " + keyword);
       return false;
     }
     if (slots[match]) {
       raise_type_error(callable_name(s) + " got multiple values for argument '" + keyword + "'");
+      add_note_to_raised(std::string(keyword) + " must be given once, by position or by keyword; got both (" +
+                         signature_text(s) + ")");
       return false;
     }
     slots[match] = args[nargs + k];
   }
 
   std::array<const char*, kMaxParameters> missing{};
+  std::array<const char*, kMaxParameters> given{};
   std::size_t missing_count = 0;
-  for (std::size_t p = 0; p < s.required; ++p) {
-    if (!slots[p]) missing[missing_count++] = s.parameters[p];
+  std::size_t given_count = 0;
+  for (std::size_t p = 0; p < s.parameter_count; ++p) {
+    if (slots[p]) {
+      given[given_count++] = s.parameters[p];
+    } else if (p < s.required) {
+      missing[missing_count++] = s.parameters[p];
+    }
   }
   if (missing_count > 0) {
     raise_type_error(callable_name(s) + " missing " + std::to_string(missing_count) + " required positional " +
                      (missing_count == 1 ? "argument" : "arguments") + ": " +
                      quoted_names(missing, missing_count));
+    add_note_to_raised(signature_text(s) + " needs " + plain_names(s.parameters, s.required) + "; got " +
+                       plain_names(given, given_count));
     return false;
   }
   return true;

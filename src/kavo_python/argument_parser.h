@@ -23,7 +23,8 @@ struct Signature {
 // was not given.
 using ArgumentSlots = std::array<PyObject*, kMaxParameters>;
 
-// Fills `slots` from a vectorcall argument vector; false with TypeError set.
+// Fills `slots` from a vectorcall argument vector; false with TypeError set,
+// carrying a note that shows the signature and what the call gave.
 bool parse_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
                      PyObject* kwnames, ArgumentSlots& slots);
 

@@ -19,6 +19,12 @@ namespace {
 
 constexpr int kModuleApiVersion = 1013;
 
+#ifndef KAVO_PYTHON_VERSION
+#error "the build defines KAVO_PYTHON_VERSION from the project's version"
+#endif
+// The installed distribution's version (importlib.metadata agrees).
+constexpr const char* kVersion = KAVO_PYTHON_VERSION;
+
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT, "kavo_python", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
@@ -76,7 +82,7 @@ bool add_functions(PyObject* module) {
 PyObject* create_module() {
   PyObject* module = PyModule_Create2(&module_definition, kModuleApiVersion);
   if (!module) return keep_or_raise_missing_exception();
-  if (!add_functions(module)) {
+  if (!add_functions(module) || PyModule_AddStringConstant(module, "__version__", kVersion) < 0) {
     Py_DECREF(module);
     return keep_or_raise_missing_exception();
   }

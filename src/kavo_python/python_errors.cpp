@@ -1,8 +1,73 @@
 #include "kavo_python/python_errors.h"
 
-namespace kavo_python {
+#include <array>
+#include <string_view>
 
-PyObject* raise_array_error(const kavo::ArrayError& error) { return raise_value_error(error.display()); }
+namespace kavo_python {
+namespace {
+
+// Reasons of StorageError that report a failure of the arithmetic on a
+// well-formed input. The factorizations' texts are fixed, so one phrase of
+// each identifies it.
+constexpr std::array<std::string_view, 6> kNumericalFailurePhrases = {
+    "is non-positive: matrix is not positive-definite",  // Cholesky pivot
+    "is exactly zero: matrix is singular",               // LU pivot column
+    "has zero norm: matrix is rank-deficient",           // QR column
+    "encountered a zero pivot",                          // UDU
+    "encountered a singular 2x2 pivot",                  // Bunch-Kaufman
+    "failed to converge",                                // bidiagonal SVD QR
+};
+
+bool names_numerical_failure(std::string_view reason) {
+  for (std::string_view phrase : kNumericalFailurePhrases) {
+    if (reason.find(phrase) != std::string_view::npos) return true;
+  }
+  return reason.find("did not converge") != std::string_view::npos;
+}
+
+// numpy.linalg.LinAlgError, kept for the life of the process once found.
+// Guarded by the interpreter lock, not a static-initialization guard: the
+// import may release the lock, and a thread waiting on such a guard while
+// holding the lock would deadlock. Two threads may both look it up; the
+// second drops its reference. Null when NumPy cannot provide it, in which
+// case ValueError stands in.
+PyObject* cached_linalg_error = nullptr;
+
+PyObject* linalg_error_type() {
+  if (cached_linalg_error) return cached_linalg_error;
+  PyObject* module = PyImport_ImportModule("numpy.linalg");
+  PyObject* found = module ? PyObject_GetAttrString(module, "LinAlgError") : nullptr;
+  Py_XDECREF(module);
+  if (!found || !PyType_Check(found) || PyObject_IsSubclass(found, PyExc_ValueError) != 1) {
+    Py_XDECREF(found);
+    PyErr_Clear();
+    return nullptr;
+  }
+  if (cached_linalg_error) {
+    Py_DECREF(found);
+  } else {
+    cached_linalg_error = found;
+  }
+  return cached_linalg_error;
+}
+
+}  // namespace
+
+bool is_numerical_failure(const kavo::ArrayError& error) {
+  if (error.get_if<kavo::ConvergenceError>() || error.get_if<kavo::NumericalBreakdown>() ||
+      error.get_if<kavo::NotPositiveDefinite>()) {
+    return true;
+  }
+  if (const auto* storage = error.get_if<kavo::StorageError>()) return names_numerical_failure(storage->reason);
+  return false;
+}
+
+PyObject* raise_array_error(const kavo::ArrayError& error) {
+  const std::string message = error.display();
+  PyObject* type = is_numerical_failure(error) ? linalg_error_type() : nullptr;
+  PyErr_SetString(type ? type : PyExc_ValueError, message.c_str());
+  return nullptr;
+}
 
 PyObject* raise_value_error(const std::string& message) {
   PyErr_SetString(PyExc_ValueError, message.c_str());
@@ -12,6 +77,17 @@ PyObject* raise_value_error(const std::string& message) {
 PyObject* raise_type_error(const std::string& message) {
   PyErr_SetString(PyExc_TypeError, message.c_str());
   return nullptr;
+}
+
+void add_note_to_raised(const std::string& note) {
+  PyObject* raised = PyErr_GetRaisedException();
+  if (!raised) return;
+  PyObject* text = PyUnicode_FromStringAndSize(note.data(), static_cast<Py_ssize_t>(note.size()));
+  PyObject* added = text ? PyObject_CallMethod(raised, "add_note", "O", text) : nullptr;
+  Py_XDECREF(text);
+  Py_XDECREF(added);
+  PyErr_Clear();  // a note that cannot be attached is dropped, the error stays
+  PyErr_SetRaisedException(raised);
 }
 
 PyObject* keep_or_raise_missing_exception() {

@@ -118,6 +118,6 @@ def test_views_are_read_in_place_and_must_be_c_contiguous():
     assert inner.flags.c_contiguous and not inner.flags.owndata
     for orders, reference in KINDS:
         assert agrees(kp.norm(inner, orders[0]), reference(inner), inner.size)
-    with pytest.raises(ValueError, match="^a must be C-contiguous$"):
+    with pytest.raises(ValueError, match=r"^a must be C-contiguous(\n|$)"):
         kp.norm(storage.T)
     assert kp.norm(np.ascontiguousarray(storage.T), "max") == kp.norm(storage, "max")

@@ -68,7 +68,7 @@ def test_first_bad_argument_decides_and_extraction_precedes_contiguity():
     x = np.ones((3, 3), np.float32)
     with pytest.raises(TypeError, match="argument 'b'"):
         kavo_python.add(x.T, np.ones((3, 3)))  # a is only non-contiguous; b has the wrong type
-    with pytest.raises(ValueError, match="^a must be C-contiguous$"):
+    with pytest.raises(ValueError, match=r"^a must be C-contiguous(\n|$)"):
         kavo_python.add(x.T, x.T)
 
 
@@ -76,7 +76,7 @@ def test_transposes_and_fortran_order_rejected_but_contiguous_copies_accepted():
     x = np.arange(6, dtype=np.float64).reshape(2, 3)
     one = np.ones((1, 1))
     for bad in (x.T, np.asfortranarray(x), x[:, ::2]):
-        with pytest.raises(ValueError, match="^a must be C-contiguous$"):
+        with pytest.raises(ValueError, match=r"^a must be C-contiguous(\n|$)"):
             kavo_python.kron(bad, one)
     copy = np.ascontiguousarray(x.T)
     np.testing.assert_array_equal(kavo_python.kron(copy, one), copy)
@@ -93,7 +93,7 @@ def test_stride_that_is_not_a_whole_element():
     base = np.zeros(16, dtype=np.float64)
     odd = np.lib.stride_tricks.as_strided(base, shape=(1, 4), strides=(12, 8))
     assert odd.flags.c_contiguous
-    with pytest.raises(ValueError, match="^Non-element-aligned NumPy stride$"):
+    with pytest.raises(ValueError, match=r"^Non-element-aligned NumPy stride(\n|$)"):
         kavo_python.inv(odd)
 
 

@@ -21,6 +21,8 @@ inline constexpr int kAnyRank = -1;
 // The array, if `object` is an ndarray (or subtype) of `rank` dimensions
 // whose dtype is equivalent to `type_number`; else TypeError
 // "argument '<name>': '<type>' object cannot be converted to 'PyArray<T, D>'".
+// Every rejection below also carries a note (PEP 678) saying what the
+// argument must be and what was given; the error texts stay fixed.
 PyArrayObject* extract_array(PyObject* object, int type_number, int rank, const char* name);
 
 // ValueError "<name> must be C-contiguous" unless NumPy flags it so.
@@ -32,16 +34,16 @@ bool require_aligned(PyArrayObject* array, const char* name);
 
 // Data pointer and storage length of an array NumPy marks contiguous in
 // either order; ValueError otherwise.
-bool contiguous_storage(PyArrayObject* array, const void** data, std::uint64_t* length);
+bool contiguous_storage(PyArrayObject* array, const void** data, std::uint64_t* length, const char* name);
 
 // Byte strides as element strides; ValueError unless each is a whole
 // number of elements.
-bool element_strides(PyArrayObject* array, std::int64_t* out);
+bool element_strides(PyArrayObject* array, std::int64_t* out, const char* name);
 
 template <class T, std::size_t Rank>
 std::optional<kavo::View<T, Rank>> input_view(PyArrayObject* array, const char* name) {
   kavo::Layout<Rank> layout;
-  if (!element_strides(array, layout.strides.data())) return std::nullopt;
+  if (!element_strides(array, layout.strides.data(), name)) return std::nullopt;
   if (!require_aligned(array, name)) return std::nullopt;
   const npy_intp* dims = PyArray_DIMS(array);
   for (std::size_t axis = 0; axis < Rank; ++axis) layout.shape[axis] = static_cast<std::uint64_t>(dims[axis]);
@@ -55,7 +57,7 @@ std::optional<kavo::View<T, Rank>> input_view(PyArrayObject* array, const char* 
   }
   const void* data = nullptr;
   std::uint64_t length = 0;
-  if (!contiguous_storage(array, &data, &length)) return std::nullopt;
+  if (!contiguous_storage(array, &data, &length, name)) return std::nullopt;
   if (auto fits = kavo::check_storage(layout, length); !fits) {
     raise_array_error(fits.error());
     return std::nullopt;
@@ -122,7 +124,7 @@ std::optional<AnyRankInput<T>> any_rank_input(PyObject* object, const char* name
   if (!array || !require_c_contiguous(array, name) || !require_aligned(array, name)) return std::nullopt;
   const void* data = nullptr;
   std::uint64_t length = 0;
-  if (!contiguous_storage(array, &data, &length)) return std::nullopt;
+  if (!contiguous_storage(array, &data, &length, name)) return std::nullopt;
   const npy_intp* dims = PyArray_DIMS(array);
   return AnyRankInput<T>{static_cast<const T*>(data), std::vector<std::uint64_t>(dims, dims + PyArray_NDIM(array))};
 }

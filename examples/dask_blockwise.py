@@ -15,6 +15,8 @@ with `--small` for a quick check (chunks of a few MiB).
 """
 
 import argparse
+import logging
+import os
 import sys
 import time
 
@@ -25,10 +27,25 @@ from dask.distributed import Client, LocalCluster
 import kavo_python as kp
 
 
+def ready(block):
+    """The block as kavo_python requires it: C-contiguous and aligned. Blocks
+    that travelled between workers can arrive as views into a network frame
+    at any byte offset; np.require copies only those (and strided views)."""
+    return np.require(block, requirements=["C_CONTIGUOUS", "ALIGNED"])
+
+
+def kavo_add(a, b):
+    return kp.add(ready(a), ready(b))
+
+
+def kavo_mul(a, b):
+    return kp.mul(ready(a), ready(b))
+
+
 def chunk_sum(block, total):
     """One 1 x 1 block holding the chunk's sum, so Dask's own tree
     reduction (a plain .sum()) combines the partials."""
-    return np.array([[total(np.ascontiguousarray(block))]], dtype=np.float64)
+    return np.array([[total(ready(block))]], dtype=np.float64)
 
 
 def kavo_partial(block):
@@ -43,7 +60,7 @@ def block_product(a_blocks, b_blocks, multiply, add):
     """Output block (i, j): the sum over k of A[i, k] @ B[k, j], in k order."""
     total = None
     for a, b in zip(a_blocks, b_blocks):
-        product = multiply(np.ascontiguousarray(a), np.ascontiguousarray(b))
+        product = multiply(ready(a), ready(b))
         total = product if total is None else add(total, product)
     return total
 
@@ -69,16 +86,27 @@ def timed(compute):
 
 
 def run(rows, cols, chunk, product_order, product_chunk, workers):
-    with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
+    # One Dask thread per worker process, and Dask already starts each worker
+    # with one BLAS thread: give each worker's kavo pool one thread too, or
+    # the pools of all workers oversubscribe the cores. The workers inherit
+    # this process's environment when they start.
+    os.environ.setdefault("KAVO_NUM_THREADS", "1")
+    with LocalCluster(
+        n_workers=workers,
+        threads_per_worker=1,
+        processes=True,
+        dashboard_address=None,
+        silence_logs=logging.CRITICAL,  # workers' heartbeats racing the shutdown are not errors here
+    ) as cluster:
         with Client(cluster) as client:
             x = da.random.default_rng(1).standard_normal((rows, cols), chunks=chunk, dtype=np.float32)
             y = da.random.default_rng(2).standard_normal((rows, cols), chunks=chunk, dtype=np.float32)
             x, y = client.persist([x, y])  # both graphs read the same chunks
             gib = 2 * x.nbytes / 2**30
-            print(f"cluster: {workers} worker processes; x, y: {rows} x {cols} float32 in chunks of {chunk[0]} x {chunk[1]} "
+            print(f"cluster: {workers} worker processes, KAVO_NUM_THREADS={os.environ['KAVO_NUM_THREADS']}; x, y: {rows} x {cols} float32 in chunks of {chunk[0]} x {chunk[1]} "
                   f"({gib:.2f} GiB in total)")
 
-            kavo_elementwise = da.map_blocks(kp.mul, da.map_blocks(kp.add, x, y), y)
+            kavo_elementwise = da.map_blocks(kavo_mul, da.map_blocks(kavo_add, x, y), y)
             numpy_elementwise = (x + y) * y
             same, seconds_equal = timed(lambda: bool((kavo_elementwise == numpy_elementwise).all().compute()))
             print(f"elementwise (x + y) * y: bit-identical = {same}")

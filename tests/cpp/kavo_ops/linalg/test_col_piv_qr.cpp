@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "../../support/test_matrices.h"
 #include "../../support/tier_fixture.h"
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/col_piv_qr/col_piv_qr.h"
@@ -16,6 +17,8 @@
 #include "kavo_ops/scalar/axpy_slice.h"
 
 namespace {
+
+using test_matrices::matrix;
 
 struct PlainResult {
   std::vector<double> q, r;
@@ -66,12 +69,6 @@ PlainResult plain_col_piv_qr(std::vector<double> a, std::size_t m, std::size_t n
   for (std::size_t i = 1; i < m; ++i)
     for (std::size_t j = 0; j < std::min(i, n); ++j) a[i * n + j] = 0.0;
   return {std::move(q), std::move(a), std::move(perm), rank};
-}
-
-kavo::OwnedArray<double, 2> matrix(std::size_t rows, std::size_t cols, const std::vector<double>& values) {
-  kavo::Buffer<double> buffer(values.size());
-  std::copy(values.begin(), values.end(), buffer.data());
-  return kavo::expect_valid(kavo::from_vector<double, 2>({rows, cols}, std::move(buffer)), "test matrix");
 }
 
 class ColPivQrTiers : public tier_testing::TierTest {};

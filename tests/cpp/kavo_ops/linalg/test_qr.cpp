@@ -9,27 +9,17 @@
 #include <random>
 #include <vector>
 
+#include "../../support/test_matrices.h"
 #include "../../support/tier_fixture.h"
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/qr/qr.h"
 
 namespace {
 
+using test_matrices::matrix;
+using test_matrices::random_values;
+
 using kavo_ops::QrPanelPolicy;
-
-kavo::OwnedArray<double, 2> matrix(std::size_t rows, std::size_t cols, std::vector<double> values) {
-  kavo::Buffer<double> buffer(values.size());
-  std::copy(values.begin(), values.end(), buffer.data());
-  return kavo::expect_valid(kavo::from_vector<double, 2>({rows, cols}, std::move(buffer)), "test matrix");
-}
-
-std::vector<double> random_values(std::size_t count, std::uint64_t seed, double scale = 1.0) {
-  std::mt19937_64 rng(seed);
-  std::normal_distribution<double> normal;
-  std::vector<double> values(count);
-  for (double& value : values) value = normal(rng) * scale;
-  return values;
-}
 
 // The textbook loops, unscaled, every product rounded before its add.
 struct PlainQr {

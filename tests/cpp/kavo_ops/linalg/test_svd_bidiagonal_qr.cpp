@@ -159,13 +159,19 @@ TEST(BidiagonalQr, StepBudgetGrowsWithOrderAboveItsFloor) {
 class RotationLogTiers : public tier_testing::TierTest {};
 
 TEST_P(RotationLogTiers, ChunkedEqualsPlainLoopBitForBit) {
-  for (std::size_t length : {5, 16, 37, 100}) {
+  struct Case {
+    std::size_t length, rotations, capacity;
+  };
+  // Capacity 7 flushes mid-way; the last case is long enough to be split
+  // into column ranges on the executor.
+  for (Case c : {Case{5, 50, 7}, Case{16, 50, 7}, Case{37, 50, 7}, Case{100, 50, 7}, Case{700, 600, 1000}}) {
+    const std::size_t length = c.length;
     const std::size_t rows = 9;
     std::vector<double> chunked = random_values(rows * length, length);
     std::vector<double> plain = chunked;
-    kavo_ops::RotationLog log(chunked.data(), length, 7);  // flushes mid-way
+    kavo_ops::RotationLog log(chunked.data(), length, c.capacity);
     std::mt19937_64 rng(length);
-    for (std::size_t t = 0; t < 50; ++t) {
+    for (std::size_t t = 0; t < c.rotations; ++t) {
       const std::size_t first = rng() % rows;
       const std::size_t second = (first + 1 + rng() % (rows - 1)) % rows;
       const double angle = static_cast<double>(rng() % 1000) / 100.0;

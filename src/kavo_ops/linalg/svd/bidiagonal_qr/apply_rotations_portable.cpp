@@ -3,9 +3,9 @@
 
 namespace kavo_ops::tier_c {
 
-void apply_rotations(double* rows, std::size_t row_length, const PlaneRotation* rotations,
+void apply_rotations(double* rows, std::size_t row_length, std::size_t width, const PlaneRotation* rotations,
                      std::size_t count) noexcept {
-  apply_rotations_body(rows, row_length, rotations, count);
+  apply_rotations_body(rows, row_length, width, rotations, count);
 }
 
 }  // namespace kavo_ops::tier_c

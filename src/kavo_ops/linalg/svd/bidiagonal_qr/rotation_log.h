@@ -8,7 +8,9 @@
 // chunk stays in cache across the whole list, and each element still sees
 // exactly the rotations of the plain row-by-row loop in the same order, so
 // the result is the same bits as that loop, on every processor tier (the
-// tiers differ only in vector width).
+// tiers differ only in vector width). Long lists over long rows are split
+// into column ranges on the executor: columns are independent, so the bits
+// do not change.
 
 #include <cstddef>
 #include <vector>
@@ -22,8 +24,7 @@ struct PlaneRotation {
   double s;
 };
 
-void apply_rotations(double* rows, std::size_t row_length, const PlaneRotation* rotations,
-                     std::size_t count) noexcept;
+void apply_rotations(double* rows, std::size_t row_length, const PlaneRotation* rotations, std::size_t count);
 
 class RotationLog {
  public:
@@ -42,7 +43,7 @@ class RotationLog {
     if (pending_.size() >= capacity_) flush();
   }
 
-  void flush() noexcept {
+  void flush() {
     apply_rotations(rows_, row_length_, pending_.data(), pending_.size());
     pending_.clear();
   }
@@ -56,8 +57,8 @@ class RotationLog {
 
 #define KAVO_APPLY_ROTATIONS_TIER(tier)                                                                      \
   namespace tier {                                                                                           \
-  void apply_rotations(double* rows, std::size_t row_length, const PlaneRotation* rotations,                 \
-                       std::size_t count) noexcept;                                                          \
+  void apply_rotations(double* rows, std::size_t row_length, std::size_t width,                              \
+                       const PlaneRotation* rotations, std::size_t count) noexcept;                          \
   }
 KAVO_APPLY_ROTATIONS_TIER(tier_a)
 KAVO_APPLY_ROTATIONS_TIER(tier_b)

@@ -31,13 +31,14 @@ void rotate_chunk(double* rows, std::size_t row_length, std::size_t width, const
   }
 }
 
-void apply_rotations_body(double* rows, std::size_t row_length, const PlaneRotation* rotations,
+// Columns [0, width) of rows that lie row_length apart.
+void apply_rotations_body(double* rows, std::size_t row_length, std::size_t width, const PlaneRotation* rotations,
                           std::size_t count) noexcept {
   std::size_t j = 0;
-  for (; j + kRotationChunk <= row_length; j += kRotationChunk) {
+  for (; j + kRotationChunk <= width; j += kRotationChunk) {
     rotate_chunk<kRotationChunk>(rows + j, row_length, kRotationChunk, rotations, count);
   }
-  if (j < row_length) rotate_chunk<0>(rows + j, row_length, row_length - j, rotations, count);
+  if (j < width) rotate_chunk<0>(rows + j, row_length, width - j, rotations, count);
 }
 
 }  // namespace

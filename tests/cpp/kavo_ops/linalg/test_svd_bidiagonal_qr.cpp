@@ -172,8 +172,16 @@ TEST_P(RotationLogTiers, ChunkedEqualsPlainLoopBitForBit) {
     kavo_ops::RotationLog log(chunked.data(), length, c.capacity);
     std::mt19937_64 rng(length);
     for (std::size_t t = 0; t < c.rotations; ++t) {
-      const std::size_t first = rng() % rows;
-      const std::size_t second = (first + 1 + rng() % (rows - 1)) % rows;
+      // Runs of chained neighbours (as sweeps make, upwards and downwards)
+      // mixed with random pairs.
+      const std::size_t phase = t % 24;
+      std::size_t first = rng() % rows;
+      std::size_t second = (first + 1 + rng() % (rows - 1)) % rows;
+      if (phase < 8) {
+        first = phase, second = phase + 1;
+      } else if (phase < 16) {
+        first = 16 - phase, second = 15 - phase;
+      }
       const double angle = static_cast<double>(rng() % 1000) / 100.0;
       const double c = std::cos(angle), s = std::sin(angle);
       log.rotate(first, second, c, s);

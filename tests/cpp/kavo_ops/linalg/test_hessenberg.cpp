@@ -7,59 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "../../support/test_matrices.h"
 #include "kavo_ops/linalg/hessenberg/hessenberg.h"
 #include "kavo_ops/linalg/scaling/power_of_two.h"
 
 namespace kavo_ops {
 namespace {
 
-constexpr double kEps = 0x1p-52;
-
-kavo::View<double, 2> row_major(const std::vector<double>& storage, std::uint64_t rows, std::uint64_t cols) {
-  return {storage.data(), storage.size(), {{rows, cols}, {static_cast<std::int64_t>(cols), 1}, 0}};
-}
+using test_matrices::random_matrix;
+using test_matrices::row_major;
+using test_matrices::similarity_ratios;
+using test_matrices::SimilarityRatios;
 
 std::vector<double> values_of(const kavo::OwnedArray<double, 2>& a) {
   return std::vector<double>(a.data(), a.data() + a.storage_len());
-}
-
-std::vector<double> random_matrix(std::size_t n, std::uint64_t seed, double scale = 1.0) {
-  std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-  std::vector<double> a(n * n);
-  for (double& x : a) x = uniform(rng) * scale;
-  return a;
-}
-
-// ‖A − Q·H·Qᵀ‖_F / (n·ε·‖A‖_F) and ‖QᵀQ − I‖_F / (n·ε), in extended
-// precision so inputs near the ends of the double range can be checked.
-struct Ratios {
-  long double reconstruction;
-  long double orthogonality;
-};
-
-Ratios similarity_ratios(const std::vector<double>& a, const double* q, const double* h, std::size_t n) {
-  std::vector<long double> qh(n * n, 0.0L);
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t p = 0; p < n; ++p)
-      for (std::size_t j = 0; j < n; ++j) qh[i * n + j] += static_cast<long double>(q[i * n + p]) * h[p * n + j];
-  long double diff = 0.0L, norm = 0.0L, orth = 0.0L;
-  for (std::size_t i = 0; i < n; ++i) {
-    for (std::size_t j = 0; j < n; ++j) {
-      long double back = 0.0L, gram = 0.0L;
-      for (std::size_t p = 0; p < n; ++p) {
-        back += qh[i * n + p] * q[j * n + p];
-        gram += static_cast<long double>(q[p * n + i]) * q[p * n + j];
-      }
-      const long double d = back - a[i * n + j];
-      diff += d * d;
-      norm += static_cast<long double>(a[i * n + j]) * a[i * n + j];
-      const long double g = gram - (i == j ? 1.0L : 0.0L);
-      orth += g * g;
-    }
-  }
-  const long double scale = static_cast<long double>(n) * kEps;
-  return {norm == 0.0L ? std::sqrt(diff) : std::sqrt(diff) / (scale * std::sqrt(norm)), std::sqrt(orth) / scale};
 }
 
 std::vector<double> identity(std::size_t n) {
@@ -130,7 +91,7 @@ TEST(HessenbergFactors, ResidualsStaySmallFromUnderflowToOverflow) {
     for (std::size_t i = 0; i < c.n * c.n; ++i) ASSERT_TRUE(std::isfinite(h[i])) << c.name;
     for (std::size_t r = 2; r < c.n; ++r)
       for (std::size_t col = 0; col + 1 < r; ++col) ASSERT_EQ(h[r * c.n + col], 0.0) << c.name;
-    const Ratios ratios = similarity_ratios(c.a, f->q.data(), h, c.n);
+    const SimilarityRatios ratios = similarity_ratios(c.a, f->q.data(), h, c.n);
     EXPECT_LT(ratios.reconstruction, 30.0L) << c.name;
     EXPECT_LT(ratios.orthogonality, 30.0L) << c.name;
   }

@@ -9,50 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "../../support/test_matrices.h"
 #include "kavo_ops/linalg/schur/francis_steps.h"
 #include "kavo_ops/linalg/schur/schur.h"
 
 namespace kavo_ops {
 namespace {
 
-constexpr double kEps = 0x1p-52;
+using test_matrices::random_matrix;
+using test_matrices::row_major;
+using test_matrices::similarity_ratios;
 using Complex = std::complex<double>;
-
-kavo::View<double, 2> row_major(const std::vector<double>& storage, std::uint64_t rows, std::uint64_t cols) {
-  return {storage.data(), storage.size(), {{rows, cols}, {static_cast<std::int64_t>(cols), 1}, 0}};
-}
-
-std::vector<double> random_matrix(std::size_t n, std::uint64_t seed, double scale = 1.0) {
-  std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-  std::vector<double> a(n * n);
-  for (double& x : a) x = uniform(rng) * scale;
-  return a;
-}
-
-// ‖A − Q·T·Qᵀ‖_F / (n·ε·‖A‖_F) and ‖QᵀQ − I‖_F / (n·ε) in extended precision.
-std::pair<long double, long double> schur_ratios(const std::vector<double>& a, const double* q, const double* t,
-                                                 std::size_t n) {
-  std::vector<long double> qt(n * n, 0.0L);
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t p = 0; p < n; ++p)
-      for (std::size_t j = 0; j < n; ++j) qt[i * n + j] += static_cast<long double>(q[i * n + p]) * t[p * n + j];
-  long double diff = 0.0L, norm = 0.0L, orth = 0.0L;
-  for (std::size_t i = 0; i < n; ++i) {
-    for (std::size_t j = 0; j < n; ++j) {
-      long double back = 0.0L, gram = 0.0L;
-      for (std::size_t p = 0; p < n; ++p) {
-        back += qt[i * n + p] * q[j * n + p];
-        gram += static_cast<long double>(q[p * n + i]) * q[p * n + j];
-      }
-      diff += (back - a[i * n + j]) * (back - a[i * n + j]);
-      norm += static_cast<long double>(a[i * n + j]) * a[i * n + j];
-      orth += (gram - (i == j)) * (gram - (i == j));
-    }
-  }
-  const long double scale = static_cast<long double>(n) * kEps;
-  return {norm == 0.0L ? std::sqrt(diff) : std::sqrt(diff) / (scale * std::sqrt(norm)), std::sqrt(orth) / scale};
-}
 
 // Quasi-triangular with standardized 2×2 blocks and exact zeros elsewhere;
 // returns the eigenvalues read from the blocks.
@@ -65,7 +32,9 @@ std::vector<Complex> check_quasi_triangular(const double* t, std::size_t n, cons
       const double a = t[k * n + k], b = t[k * n + k + 1], c = t[(k + 1) * n + k], d = t[(k + 1) * n + k + 1];
       EXPECT_EQ(a, d) << name << " block " << k;
       EXPECT_NE(std::signbit(b), std::signbit(c)) << name << " block " << k;
-      if (k + 2 < n) EXPECT_EQ(t[(k + 2) * n + k + 1], 0.0) << name << " adjacent blocks at " << k;
+      if (k + 2 < n) {
+        EXPECT_EQ(t[(k + 2) * n + k + 1], 0.0) << name << " adjacent blocks at " << k;
+      }
       const double im = std::sqrt(std::fabs(b)) * std::sqrt(std::fabs(c));
       values.insert(values.end(), {Complex(a, im), Complex(a, -im)});
       k += 2;
@@ -144,7 +113,7 @@ TEST(SchurFactors, ResidualsAndStructureOverHardMatrices) {
   for (const auto& c : hard_cases()) {
     auto f = schur_factors(row_major(c.a, c.n, c.n));
     ASSERT_TRUE(f) << c.name << ": " << f.error().display();
-    const auto [reconstruction, orthogonality] = schur_ratios(c.a, f->q.data(), f->t.data(), c.n);
+    const auto [reconstruction, orthogonality] = similarity_ratios(c.a, f->q.data(), f->t.data(), c.n);
     EXPECT_LT(reconstruction, 30.0L) << c.name;
     EXPECT_LT(orthogonality, 30.0L) << c.name;
     const auto from_t = check_quasi_triangular(f->t.data(), c.n, c.name);
@@ -198,7 +167,7 @@ TEST(SchurFactors, TwoByTwoWithRealEigenvaluesBecomesUpperTriangular) {
   auto f = schur_factors(row_major(a, 2, 2));
   ASSERT_TRUE(f);
   EXPECT_EQ(f->t.data()[2], 0.0);
-  const auto [reconstruction, orthogonality] = schur_ratios(a, f->q.data(), f->t.data(), 2);
+  const auto [reconstruction, orthogonality] = similarity_ratios(a, f->q.data(), f->t.data(), 2);
   EXPECT_LT(reconstruction, 30.0L);
   EXPECT_LT(orthogonality, 30.0L);
   const double root = std::sqrt(33.0);

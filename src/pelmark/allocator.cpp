@@ -40,17 +40,17 @@ ThreadHeap* create_thread_heap() {
   return heap;
 }
 
-// Everything but the fast path, including the failure report; reached by a
-// tail call so that the fast path needs no stack frame.
+// Everything but the fast path; null when the system refused the memory.
+void* allocate_slow_or_null(std::size_t size, std::size_t alignment) {
+  if (ThreadHeap* heap = t_heap) return heap->allocate_slow(size, alignment);
+  if (t_heap_torn_down) return process_arena().huge_allocate(size, alignment);
+  return create_thread_heap()->allocate(size, alignment);
+}
+
+// The slow path with the failure report; reached by a tail call so that the
+// fast path needs no stack frame.
 [[gnu::noinline]] void* allocate_slow(std::size_t size, std::size_t alignment) {
-  void* block;
-  if (ThreadHeap* heap = t_heap) {
-    block = heap->allocate_slow(size, alignment);
-  } else if (t_heap_torn_down) {
-    block = process_arena().huge_allocate(size, alignment);
-  } else {
-    block = create_thread_heap()->allocate(size, alignment);
-  }
+  void* block = allocate_slow_or_null(size, alignment);
   if (block == nullptr) [[unlikely]] platform::report_allocation_failure(size, alignment);
   return block;
 }
@@ -74,6 +74,13 @@ void* allocate(std::size_t size, std::size_t alignment) {
     if (void* block = heap->try_allocate_fast(size, alignment)) [[likely]] return block;
   }
   return allocate_slow(size, alignment);
+}
+
+void* try_allocate(std::size_t size, std::size_t alignment) {
+  if (ThreadHeap* heap = t_heap) [[likely]] {
+    if (void* block = heap->try_allocate_fast(size, alignment)) [[likely]] return block;
+  }
+  return allocate_slow_or_null(size, alignment);
 }
 
 void deallocate(void* address) { deallocate_block(t_heap, address); }

@@ -1,6 +1,7 @@
 #include "fyrel/aligned_buffer.h"
 
 #include <cstdint>
+#include <new>
 #include <utility>
 
 #include "pelmark/allocator.h"
@@ -49,7 +50,10 @@ AlignedBuffer<T> AlignedBuffer<T>::with_len(std::size_t count) {
   AlignedBuffer buffer;
   if (count == 0) return buffer;
   const std::size_t bytes = aligned_request_bytes(count, sizeof(T));
-  buffer.data_ = static_cast<T*>(pelmark::allocate(bytes, kBufferAlignment));
+  // Sized by the caller's input: a refusal is the caller's MemoryError.
+  void* block = pelmark::try_allocate(bytes, kBufferAlignment);
+  if (block == nullptr) throw std::bad_alloc();
+  buffer.data_ = static_cast<T*>(block);
   buffer.count_ = count;
   return buffer;
 }

@@ -7,7 +7,7 @@
 // Requests of up to 16 KiB come from the calling thread's page heap without
 // locks; larger ones are huge mappings. A count whose byte size cannot be
 // represented is an internal invariant failure ("Capacity overflow"); a
-// refused allocation ends the process.
+// refused allocation throws std::bad_alloc.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,10 @@
 #pragma once
 // The call path every function shares: parse, convert with the lock held,
 // compute with the interpreter lock released, build results with it held.
-// An internal invariant failure anywhere becomes PanicException.
+// An internal invariant failure anywhere becomes PanicException; memory the
+// system refuses for a caller-sized request becomes MemoryError.
 
+#include <new>
 #include <utility>
 
 #include "kavo_python/argument_parser.h"
@@ -32,6 +34,8 @@ PyObject* call_function(const Signature& signature, PyObject* const* args, Py_ss
     ArgumentSlots slots;
     if (!parse_arguments(signature, args, nargs, kwnames, slots)) return nullptr;
     return std::forward<Body>(body)(slots);
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
   } catch (const platform::InvariantFailure& failure) {
     raise_panic(failure);
   } catch (...) {

@@ -3,15 +3,17 @@
 // calloc lets large results start as untouched zero pages, which are advised
 // onto huge pages so that filling them does not fault every 4 KiB. The block can be
 // released to another owner (the Python keeper) together with the routine
-// that frees it. Allocation failure ends the process.
+// that frees it. Its size comes from the caller's input, so a refused
+// allocation throws std::bad_alloc (MemoryError in Python) instead of ending
+// the process.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <span>
 #include <utility>
 
-#include "platform/allocation_failure.h"
 #include "platform/huge_page_advice.h"
 
 namespace kavo {
@@ -28,7 +30,10 @@ class Buffer {
   explicit Buffer(std::size_t count) : count_(count) {
     if (count == 0) return;
     data_ = static_cast<T*>(std::calloc(count, sizeof(T)));  // calloc checks count * size
-    if (!data_) platform::report_allocation_failure(count > SIZE_MAX / sizeof(T) ? SIZE_MAX : count * sizeof(T), alignof(T));
+    if (!data_) {
+      count_ = 0;
+      throw std::bad_alloc();
+    }
     if (count * sizeof(T) >= kHugePageAdviceBytes) platform::advise_huge_pages(data_, count * sizeof(T));
   }
   Buffer(const Buffer&) = delete;

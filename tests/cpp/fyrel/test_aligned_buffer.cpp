@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -96,10 +97,13 @@ TEST(AlignedBuffer, UnrepresentableSizesAreInvariantFailures) {
   EXPECT_EQ(aligned_request_bytes((INT64_MAX - 56) / 8, 8), std::size_t{INT64_MAX} - 63);
 }
 
-TEST(AlignedBufferDeathTest, RefusedMemoryEndsTheProcessWithTheRequest) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(AlignedBuffer<double>::with_len(std::size_t{1} << 58),
-               "memory allocation of 2305843009213693952 bytes with alignment 64 failed");
+// The count comes from the caller's input, so the caller gets the refusal and
+// the allocator stays usable.
+TEST(AlignedBuffer, RefusedMemoryThrowsBadAllocAndLeavesTheAllocatorUsable) {
+  EXPECT_THROW(AlignedBuffer<double>::with_len(std::size_t{1} << 58), std::bad_alloc);
+  AlignedBuffer<double> after = AlignedBuffer<double>::with_len(1000);
+  after.data()[999] = 1.0;
+  EXPECT_EQ(after.data()[999], 1.0);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ import numpy as np
 import kavo_python as kp
 from harness import run_cases
 
-SHAPES = {"small 32 x 32": (32, 32), "cache 256 x 512": (256, 512), "memory 4096 x 4096": (4096, 4096)}
+SHAPES = {"8 x 8": (8, 8), "64 x 64": (64, 64), "512 x 512": (512, 512), "4096 x 4096": (4096, 4096)}
 OPERATIONS = {"add": (kp.add, np.add), "sub": (kp.sub, np.subtract), "mul": (kp.mul, np.multiply), "div": (kp.div, np.divide)}
 
 

@@ -20,6 +20,19 @@ Expected<OwnedArray<T, Rank>> try_zeros(const Extents<Rank>& shape) {
   return OwnedArray<T, Rank>(std::move(buffer), std::move(*layout));
 }
 
+// Row-major array whose every element the caller writes before reading
+// (results computed element by element); errors as in try_zeros.
+template <class T, std::size_t Rank>
+Expected<OwnedArray<T, Rank>> try_uninitialized(const Extents<Rank>& shape) {
+  auto layout = row_major_layout<Rank>(shape);
+  if (!layout) return std::unexpected(std::move(layout.error()));
+  auto count = checked_size(*layout);
+  if (!count) return std::unexpected(std::move(count.error()));
+  Buffer<T> buffer = Buffer<T>::uninitialized(*count);
+  if (auto fits = check_storage(*layout, *count); !fits) return std::unexpected(std::move(fits.error()));
+  return OwnedArray<T, Rank>(std::move(buffer), std::move(*layout));
+}
+
 // Zero-filled row-major array of a shape known to be valid.
 template <class T, std::size_t Rank>
 OwnedArray<T, Rank> zeros(const Extents<Rank>& shape) {

@@ -1,8 +1,9 @@
 #pragma once
-// Buffer<T>: one owner of a zero-filled heap block of T. Zero-filling through
-// calloc lets large results start as untouched zero pages, which are advised
-// onto huge pages so that filling them does not fault every 4 KiB. The block can be
-// released to another owner (the Python keeper) together with the routine
+// Buffer<T>: one owner of a heap block of T, zero-filled unless made with
+// uninitialized(). Zero-filling through calloc lets large results start as
+// untouched zero pages; blocks from 4 MiB on are advised onto huge pages so
+// that filling them does not fault every 4 KiB. The block can be released to
+// another owner (the Python keeper) together with the routine
 // that frees it. Its size comes from the caller's input, so a refused
 // allocation throws std::bad_alloc (MemoryError in Python) instead of ending
 // the process.
@@ -35,6 +36,19 @@ class Buffer {
       throw std::bad_alloc();
     }
     if (count * sizeof(T) >= kHugePageAdviceBytes) platform::advise_huge_pages(data_, count * sizeof(T));
+  }
+  // A block whose contents the caller overwrites before reading any of it:
+  // no zero-filling, so a recycled heap block is not cleared only to be
+  // written again.
+  static Buffer uninitialized(std::size_t count) {
+    Buffer buffer;
+    if (count == 0) return buffer;
+    if (count > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    buffer.data_ = static_cast<T*>(std::malloc(count * sizeof(T)));
+    if (!buffer.data_) throw std::bad_alloc();
+    buffer.count_ = count;
+    if (count * sizeof(T) >= kHugePageAdviceBytes) platform::advise_huge_pages(buffer.data_, count * sizeof(T));
+    return buffer;
   }
   Buffer(const Buffer&) = delete;
   Buffer& operator=(const Buffer&) = delete;

@@ -104,6 +104,11 @@ struct StridedMap {
       apply_slice(op, {a.read + pa, count}, {b.read + pb, count}, {out.write + po, count});
       return;
     }
+    if (a.col_stride == 1 && b.col_stride == 0 && out.col_stride == 1) {
+      // b repeats along the row (a column broadcast): the same IEEE result.
+      apply_scalar_slice(op, {a.read + pa, count}, b.read[pb], {out.write + po, count});
+      return;
+    }
     for (std::uint64_t j = 0; j < count; ++j) {
       out.write[po] = apply(op, a.read[pa], b.read[pb]);
       pa += a.col_stride;

@@ -1,6 +1,6 @@
 #pragma once
 // One table of kernel entry points per processor tier. The checked kernels
-// (elementwise_slice.h, axpy_slice.h, dot_slice.h, sum_slice.h) look up the
+// (elementwise_slice.h, elementwise_scalar_slice.h, axpy_slice.h, dot_slice.h, sum_slice.h) look up the
 // active tier's table on every call and go through it; only the tier sources
 // themselves contain instruction-set code.
 
@@ -14,6 +14,7 @@ struct SliceKernelTable {
   // Return false, writing nothing, when a_len != b_len or out_len < a_len.
   using ElementwiseF32 = bool (*)(const float* a, std::size_t a_len, const float* b, std::size_t b_len,
                                   float* out, std::size_t out_len) noexcept;
+  using ScalarOperandF32 = void (*)(const float* a, float b, float* out, std::size_t len) noexcept;
   using AxpyF32 = void (*)(float alpha, const float* x, float* out, std::size_t len) noexcept;
   using AxpyF64 = void (*)(double alpha, const double* x, double* out, std::size_t len) noexcept;
   using DotF32 = float (*)(const float* a, const float* b, std::size_t len) noexcept;
@@ -32,6 +33,10 @@ struct SliceKernelTable {
   DotF64 dot_f64;
   SumF32 sum_f32;
   DotGroupF64 dot_group_f64;
+  ScalarOperandF32 add_scalar_f32;
+  ScalarOperandF32 sub_scalar_f32;
+  ScalarOperandF32 mul_scalar_f32;
+  ScalarOperandF32 div_scalar_f32;
 };
 
 const SliceKernelTable& slice_kernels(platform::Tier tier) noexcept;

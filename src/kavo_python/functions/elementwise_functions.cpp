@@ -42,7 +42,8 @@ PyObject* elementwise(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames
     auto views = convert_arrays(signature, slots, ArrayParameter<float, 2, 0>{}, ArrayParameter<float, 2, 1>{});
     if (!views) return nullptr;
     const auto& [a, b] = *views;
-    auto result = kavo::try_zeros<float, 2>(a.layout.shape);
+    // The map writes every element of the result.
+    auto result = kavo::try_uninitialized<float, 2>(a.layout.shape);
     if (!result) return raise_array_error(result.error());
     auto done = without_interpreter_lock([&] { return compute(a, b, *result, op); });
     if (!done) return raise_array_error(done.error());

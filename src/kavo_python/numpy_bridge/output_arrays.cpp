@@ -20,8 +20,10 @@ PyObject* vector_over_keeper(void* data, std::uint64_t count, int item_size, int
                                                  data ? data : empty_result_storage, NPY_ARRAY_WRITEABLE, nullptr)
                           : nullptr;
   if (!array) {
-    PyErr_Print();
     Py_DECREF(keeper);
+    // The array header itself may be what the system refused.
+    if (PyErr_ExceptionMatches(PyExc_MemoryError)) return nullptr;
+    PyErr_Print();
     platform::fail_invariant("Failed to create a NumPy array over a result buffer");
   }
   if (PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array), keeper) < 0) {  // takes keeper

@@ -28,6 +28,13 @@ bool mul_f32(const float* a, std::size_t a_len, const float* b, std::size_t b_le
 bool div_f32(const float* a, std::size_t a_len, const float* b, std::size_t b_len, float* out,
              std::size_t out_len) noexcept;
 
+// out[i] = a[i] op b for i < len: one operand repeated along a row (a
+// column broadcast), the same IEEE operation per element as above.
+void add_scalar_f32(const float* a, float b, float* out, std::size_t len) noexcept;
+void sub_scalar_f32(const float* a, float b, float* out, std::size_t len) noexcept;
+void mul_scalar_f32(const float* a, float b, float* out, std::size_t len) noexcept;
+void div_scalar_f32(const float* a, float b, float* out, std::size_t len) noexcept;
+
 // out[i] = fma(alpha, x[i], out[i]).
 void axpy_f32(float alpha, const float* x, float* out, std::size_t len) noexcept;
 void axpy_f64(double alpha, const double* x, double* out, std::size_t len) noexcept;

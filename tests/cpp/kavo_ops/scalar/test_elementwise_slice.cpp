@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "kavo_ops/scalar/elementwise_scalar_slice.h"
 #include "kavo_ops/scalar/elementwise_slice.h"
 #include "kavo_ops/scalar/slice_kernel_table.h"
 #include "support/tier_fixture.h"
@@ -18,17 +19,20 @@ namespace {
 
 using Kernel = void (*)(std::span<const float>, std::span<const float>, std::span<float>);
 
+using ScalarKernel = void (*)(std::span<const float>, float, std::span<float>);
+
 struct ElementwiseOp {
   const char* name;
   Kernel kernel;
+  ScalarKernel scalar_kernel;
   float (*scalar)(float, float);
 };
 
 const ElementwiseOp elementwise_ops[] = {
-    {"add", add_slice, [](float a, float b) { return a + b; }},
-    {"sub", sub_slice, [](float a, float b) { return a - b; }},
-    {"mul", mul_slice, [](float a, float b) { return a * b; }},
-    {"div", div_slice, [](float a, float b) { return a / b; }},
+    {"add", add_slice, add_scalar_slice, [](float a, float b) { return a + b; }},
+    {"sub", sub_slice, sub_scalar_slice, [](float a, float b) { return a - b; }},
+    {"mul", mul_slice, mul_scalar_slice, [](float a, float b) { return a * b; }},
+    {"div", div_slice, div_scalar_slice, [](float a, float b) { return a / b; }},
 };
 
 constexpr std::size_t streaming_threshold = std::size_t{1} << 21;
@@ -101,6 +105,31 @@ TEST_P(ElementwiseSliceTest, EqualsScalarLoopBitForBitWithAnyOutputAlignment) {
         if (shift > 0) {
           EXPECT_EQ(bits(dst[-1]), sentinel) << "wrote before the start";
         }
+      }
+    }
+  }
+}
+
+// A repeated second operand (the rows of a column broadcast): each element as
+// the scalar loop computes it, for special repeated values too, and nothing
+// written outside the run.
+TEST_P(ElementwiseSliceTest, RepeatedOperandEqualsScalarLoopBitForBit) {
+  const std::vector<float> a_values = operand(200, 5);
+  const float repeated[] = {1.5f, -0.0f, 0.0f, std::numeric_limits<float>::infinity(),
+                            std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::denorm_min(), 3e38f};
+  constexpr std::size_t guard = 8;
+  AlignedFloats out(200 + guard + 1);
+  for (const ElementwiseOp& op : elementwise_ops) {
+    for (std::size_t len : {0u, 1u, 7u, 8u, 15u, 16u, 17u, 31u, 33u, 191u}) {
+      for (float b : repeated) {
+        SCOPED_TRACE(::testing::Message() << op.name << " len " << len << " b " << b);
+        std::fill(out.storage.begin(), out.storage.end(), std::bit_cast<float>(sentinel));
+        const std::span<const float> a(a_values.data() + 1, len);
+        float* dst = out.at(1);
+        op.scalar_kernel(a, b, std::span<float>(dst, len));
+        for (std::size_t i = 0; i < len; ++i) ASSERT_EQ(bits(dst[i]), bits(op.scalar(a[i], b))) << i;
+        for (std::size_t i = 0; i < guard; ++i) ASSERT_EQ(bits(dst[len + i]), sentinel) << "wrote past the end";
+        ASSERT_EQ(bits(dst[-1]), sentinel) << "wrote before the start";
       }
     }
   }

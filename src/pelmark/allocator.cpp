@@ -8,6 +8,7 @@
 #include "pelmark/settings.h"
 #include "pelmark/thread_heap.h"
 #include "platform/allocation_failure.h"
+#include "platform/fork_handlers.h"
 
 namespace pelmark {
 
@@ -55,11 +56,32 @@ void* allocate_slow_or_null(std::size_t size, std::size_t alignment) {
   return block;
 }
 
+// Fork: the child has only the forking thread, so a pool lock held by any
+// other thread at the fork would never be released there. The forking thread
+// holds them all across the fork instead.
+//
+// The heaps of the other threads stay in the child as they were, owning
+// their segments: their state may be mid-update, so they are neither torn
+// down nor adopted. Nothing waits on them: the child's frees of their blocks
+// take the lock-free remote path, and the child's heap takes segments only
+// from the pools. Their memory stays unused in the child (copy-on-write
+// pages, so it costs the child nothing it did not already share).
+void lock_for_fork() { process_arena().lock_for_fork(); }
+void unlock_after_fork() { process_arena().unlock_after_fork(); }
+
+Arena* create_process_arena() {
+  static Statistics* const statistics = new Statistics();
+  auto* arena = new Arena(system_memory(), *statistics, process_settings());
+  // When the system refuses, allocation still works; only a child forked
+  // while another thread held a pool lock could then wait forever.
+  (void)platform::register_fork_handlers(&lock_for_fork, &unlock_after_fork, &unlock_after_fork);
+  return arena;
+}
+
 }  // namespace
 
 Arena& process_arena() noexcept {
-  static Statistics* const statistics = new Statistics();
-  static Arena* const arena = new Arena(system_memory(), *statistics, process_settings());
+  static Arena* const arena = create_process_arena();
   return *arena;
 }
 

@@ -2,7 +2,9 @@
 
 #include <new>
 
+#include "pelmark/block_poisoning.h"
 #include "pelmark/integrity_trap.h"
+#include "pelmark/segment_registry.h"
 #include "pelmark/thread_node.h"
 
 namespace pelmark {
@@ -53,11 +55,20 @@ SegmentHeader* Arena::map_fresh_segment() noexcept {
   segment->mapping_base = base;
   segment->node = thread_node();
   segment->arena = this;
+  register_segment(segment, SegmentKind::kArenaSegment);
   return segment;
 }
 
 bool Arena::unmap_segment(SegmentHeader* segment) noexcept {
-  if (!memory_.unmap(segment->mapping_base, kArenaMappingSize)) return false;
+  // Unregistered first: the address range may be mapped again by anyone as
+  // soon as it is unmapped. Poison left on free blocks goes too, for the same
+  // reason.
+  check_integrity(unregister_segment(segment, SegmentKind::kArenaSegment));
+  unpoison_block(segment, kSegmentSize);
+  if (!memory_.unmap(segment->mapping_base, kArenaMappingSize)) {
+    register_segment(segment, SegmentKind::kArenaSegment);
+    return false;
+  }
   statistics_.record_unmap(kArenaMappingSize);
   return true;
 }
@@ -128,6 +139,18 @@ void Arena::release_all_cached() noexcept {
   for (HugeNodeCache& cache : huge_) {
     cache.drain([this](SegmentHeader* segment) { return unmap_huge(segment); });
   }
+}
+
+void Arena::lock_for_fork() noexcept {
+  for (SegmentPool& pool : retained_) pool.lock_for_fork();
+  for (SegmentPool& pool : abandoned_) pool.lock_for_fork();
+  for (HugeNodeCache& cache : huge_) cache.lock_for_fork();
+}
+
+void Arena::unlock_after_fork() noexcept {
+  for (HugeNodeCache& cache : huge_) cache.unlock_after_fork();
+  for (SegmentPool& pool : abandoned_) pool.unlock_after_fork();
+  for (SegmentPool& pool : retained_) pool.unlock_after_fork();
 }
 
 std::uint64_t Arena::retained_segment_count() const noexcept {

@@ -57,13 +57,24 @@ class Arena {
 
   // Payload of at least `size` bytes aligned to `alignment` (a power of two,
   // at most kLargestHugeAlignment; 64 for aligned buffers), or null.
+  // The payload's segment is registered as a live huge block until
+  // release_huge_block claims it back.
   void* huge_allocate(std::size_t size, std::size_t alignment) noexcept;
+  // Caches or unmaps the mapping of a payload whose registry entry the
+  // caller has already claimed (release_huge_block).
   void huge_release(void* payload) noexcept;
   // Bytes from the payload to the end of its mapping.
   std::size_t huge_usable_size(const void* payload) const;
 
   // Unmaps every retained segment and every cached huge mapping.
   void release_all_cached() noexcept;
+
+  // Fork: takes every pool and cache lock in a fixed order (no path holds
+  // two of them at once, so any order is deadlock-free), so that no lock is
+  // held by a thread that will not exist in the child; then releases them,
+  // in the parent and in the child.
+  void lock_for_fork() noexcept;
+  void unlock_after_fork() noexcept;
 
   Statistics& statistics() noexcept { return statistics_; }
   const Statistics& statistics() const noexcept { return statistics_; }

@@ -8,6 +8,7 @@
 
 #include "pelmark/arena.h"
 #include "pelmark/integrity_trap.h"
+#include "pelmark/segment_registry.h"
 #include "pelmark/thread_node.h"
 #include "platform/invariant_failure.h"
 
@@ -71,6 +72,7 @@ void* Arena::huge_allocate(std::size_t size, std::size_t alignment) noexcept {
   segment->huge_payload_size = size;
   auto* payload = reinterpret_cast<std::byte*>(segment) + payload_offset(alignment);
   reinterpret_cast<std::uint64_t*>(payload)[-1] = reinterpret_cast<std::uint64_t>(segment);
+  register_segment(segment, SegmentKind::kLiveHuge);
   return payload;
 }
 

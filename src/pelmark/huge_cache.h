@@ -38,6 +38,10 @@ class alignas(64) HugeSubStack {
   // Empties the sub-stack; returns the old top, linked through pool_link.
   SegmentHeader* take_all() noexcept;
 
+  // Holds the lock across a fork (Arena::lock_for_fork).
+  void lock_for_fork() noexcept { lock_.lock(); }
+  void unlock_after_fork() noexcept { lock_.unlock(); }
+
   // Changed only under the lock; read without it as hints and statistics.
   std::uint64_t entries() const noexcept { return entries_.load(std::memory_order_relaxed); }
   std::uint64_t bytes() const noexcept { return bytes_.load(std::memory_order_relaxed); }
@@ -60,6 +64,17 @@ class HugeNodeCache {
 
   std::uint64_t entries() const noexcept;
   std::uint64_t bytes() const noexcept;
+
+  void lock_for_fork() noexcept {
+    for (auto& bucket : sub_stacks_) {
+      for (HugeSubStack& sub_stack : bucket) sub_stack.lock_for_fork();
+    }
+  }
+  void unlock_after_fork() noexcept {
+    for (auto& bucket : sub_stacks_) {
+      for (HugeSubStack& sub_stack : bucket) sub_stack.unlock_after_fork();
+    }
+  }
 
  private:
   HugeSubStack sub_stacks_[kHugeBuckets][2];

@@ -26,6 +26,10 @@ class alignas(64) SegmentPool {
   // Empties the pool; returns the old top, linked through pool_link.
   SegmentHeader* take_all() noexcept;
 
+  // Holds the lock across a fork (Arena::lock_for_fork).
+  void lock_for_fork() noexcept { lock_.lock(); }
+  void unlock_after_fork() noexcept { lock_.unlock(); }
+
   // Changed only under the lock; read without it as a hint (an empty pool is
   // skipped without locking) and by statistics.
   std::uint64_t count() const noexcept { return count_.load(std::memory_order_relaxed); }

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "pelmark/arena.h"
+#include "pelmark/block_poisoning.h"
 #include "pelmark/integrity_trap.h"
 #include "pelmark/page_list.h"
 #include "pelmark/segment_header.h"
@@ -138,6 +139,7 @@ inline void* ThreadHeap::take_block(PageRecord& page) noexcept {
   std::byte* const start = page_start(page);
   void* block = page.local_free;
   if (block != nullptr) {
+    unpoison_block(block, page.block_size);
     // A free block must lie inside its page and link to another such block
     // or to nothing; anything else is a corrupted (double-freed or
     // overwritten) free list. Offsets from the 64 KiB-aligned page start fold
@@ -153,6 +155,7 @@ inline void* ThreadHeap::take_block(PageRecord& page) noexcept {
   } else if (page.bump < class_blocks_per_page(page.size_class)) {
     block = start + std::size_t{page.bump} * page.block_size;
     ++page.bump;
+    unpoison_block(block, page.block_size);  // a page reused for another class may still be poisoned
   } else {
     return nullptr;
   }
@@ -188,6 +191,7 @@ inline void ThreadHeap::free_local(PageRecord& page, void* block) noexcept {
   // Freeing into an empty page, or the block just freed, is a double free.
   check_integrity(page.used != 0 && page.local_free != block);
   *static_cast<void**>(block) = page.local_free;
+  poison_free_block(block, page.block_size);
   page.local_free = block;
   const std::uint32_t used = --page.used;
   if (used == 0 || page.list_state == ListState::kFull) [[unlikely]] {

@@ -42,8 +42,10 @@ def test_factors_reproduce_the_permuted_input(a):
     l, d, perm = kp.bunch_kaufman(a)
     check_structure(l, d, perm, n)
     assert residual_ratio(a, l, d, perm) < 30
-    if n:
-        # Sylvester's law of inertia: D has the eigenvalue signs of A.
+    # Sylvester's law of inertia: D has the eigenvalue signs of A, where
+    # rounding cannot flip them (numerically singular inputs such as
+    # Hilbert(20) have eigenvalues at the noise level in both).
+    if n and np.linalg.cond(a) < 1e12:
         s = power_of_two_scale(a)
         assert np.sum(np.linalg.eigvalsh(d / s) > 0) == np.sum(np.linalg.eigvalsh(a / s) > 0)
 

@@ -3,8 +3,10 @@
 #include <new>
 
 #include "pelmark/block_release.h"
+#include "pelmark/configuration.h"
 #include "pelmark/memory_service.h"
 #include "pelmark/process_allocator.h"
+#include "pelmark/profiler/allocation_gates.h"
 #include "pelmark/settings.h"
 #include "pelmark/thread_heap.h"
 #include "platform/allocation_failure.h"
@@ -43,9 +45,17 @@ ThreadHeap* create_thread_heap() {
 
 // Everything but the fast path; null when the system refused the memory.
 void* allocate_slow_or_null(std::size_t size, std::size_t alignment) {
-  if (ThreadHeap* heap = t_heap) return heap->allocate_slow(size, alignment);
-  if (t_heap_torn_down) return process_arena().huge_allocate(size, alignment);
-  return create_thread_heap()->allocate(size, alignment);
+  void* block;
+  if (ThreadHeap* heap = t_heap) {
+    block = heap->allocate_slow(size, alignment);
+  } else if (t_heap_torn_down) {
+    block = process_arena().huge_allocate(size, alignment);
+  } else {
+    configure_from_environment_once();
+    block = create_thread_heap()->allocate(size, alignment);
+  }
+  if (block != nullptr) gate_allocation(block, size);
+  return block;
 }
 
 // The slow path with the failure report; reached by a tail call so that the
@@ -93,19 +103,28 @@ ThreadHeap* current_thread_heap() noexcept { return t_heap; }
 
 void* allocate(std::size_t size, std::size_t alignment) {
   if (ThreadHeap* heap = t_heap) [[likely]] {
-    if (void* block = heap->try_allocate_fast(size, alignment)) [[likely]] return block;
+    if (void* block = heap->try_allocate_fast(size, alignment)) [[likely]] {
+      gate_allocation(block, size);
+      return block;
+    }
   }
   return allocate_slow(size, alignment);
 }
 
 void* try_allocate(std::size_t size, std::size_t alignment) {
   if (ThreadHeap* heap = t_heap) [[likely]] {
-    if (void* block = heap->try_allocate_fast(size, alignment)) [[likely]] return block;
+    if (void* block = heap->try_allocate_fast(size, alignment)) [[likely]] {
+      gate_allocation(block, size);
+      return block;
+    }
   }
   return allocate_slow_or_null(size, alignment);
 }
 
-void deallocate(void* address) { deallocate_block(t_heap, address); }
+void deallocate(void* address) {
+  if (address != nullptr) gate_release(address);
+  deallocate_block(t_heap, address);
+}
 
 void collect() {
   if (ThreadHeap* heap = t_heap) heap->collect();

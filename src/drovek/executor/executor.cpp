@@ -2,12 +2,16 @@
 
 #include <chrono>
 #include <limits>
+#include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "drovek/executor/capacity_rules.h"
+#include "drovek/scheduler/queue_array.h"
 #include "drovek/scheduler/tuning.h"
 #include "drovek/scheduler/worker_loop.h"
+#include "platform/allocation_failure.h"
 #include "platform/thread_yield.h"
 
 namespace drovek {
@@ -51,6 +55,29 @@ std::optional<ExecutorError> placement_failure(SchedulerCore& core, const Placem
   return std::nullopt;
 }
 
+// The scheduler with every worker's queues, before any thread starts. Memory
+// it cannot get ends the process through the allocation-failure report (the
+// rings and deques report their own arrays; the tables here are reported as
+// the workers' records together), so create() never throws for it.
+std::shared_ptr<SchedulerCore> build_scheduler(std::uint64_t workers, std::uint64_t admission, std::uint64_t local,
+                                               const std::optional<PlacementPlan>& plan,
+                                               const std::string& thread_name) {
+  const std::size_t records_bytes = queue_array_bytes(workers, sizeof(WorkerRecord));
+  try {
+    std::vector<std::unique_ptr<WorkerRecord>> records;
+    if (workers > records.max_size()) platform::report_allocation_failure(records_bytes, alignof(WorkerRecord));
+    records.reserve(workers);
+    for (std::uint64_t i = 0; i < workers; ++i) records.push_back(std::make_unique<WorkerRecord>(admission, local));
+    std::vector<std::optional<std::uint64_t>> numa_table(workers);
+    if (plan) {
+      for (std::uint64_t i = 0; i < workers && i < plan->size(); ++i) numa_table[i] = (*plan)[i].node;
+    }
+    return std::make_shared<SchedulerCore>(std::move(records), std::move(numa_table), thread_name);
+  } catch (const std::bad_alloc&) {
+    platform::report_allocation_failure(records_bytes, alignof(WorkerRecord));
+  }
+}
+
 }  // namespace
 
 std::expected<Executor, ExecutorError> Executor::create(ExecutorConfig config) {
@@ -71,14 +98,7 @@ std::expected<Executor, ExecutorError> Executor::create(ExecutorConfig config, c
     plan = std::move(*planned);
   }
 
-  std::vector<std::unique_ptr<WorkerRecord>> records;
-  records.reserve(workers);
-  for (std::uint64_t i = 0; i < workers; ++i) records.push_back(std::make_unique<WorkerRecord>(*admission, *local));
-  std::vector<std::optional<std::uint64_t>> numa_table(workers);
-  if (plan) {
-    for (std::uint64_t i = 0; i < workers && i < plan->size(); ++i) numa_table[i] = (*plan)[i].node;
-  }
-  auto core = std::make_shared<SchedulerCore>(std::move(records), std::move(numa_table), config.thread_name);
+  std::shared_ptr<SchedulerCore> core = build_scheduler(workers, *admission, *local, plan, config.thread_name);
 
   for (std::uint64_t i = 0; i < workers; ++i) {
     WorkerStart start{core, static_cast<std::size_t>(i), std::nullopt, hooks.bind_thread};

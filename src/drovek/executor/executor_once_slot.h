@@ -7,7 +7,7 @@
 
 #include <atomic>
 #include <mutex>
-#include <optional>
+#include <new>
 
 #include "drovek/executor/executor.h"
 
@@ -15,25 +15,39 @@ namespace drovek {
 
 class ExecutorOnceSlot {
  public:
-  // `make` runs at most once per slot (again only if it threw).
+  ExecutorOnceSlot() = default;
+  ~ExecutorOnceSlot() { delete executor_.load(std::memory_order_acquire); }
+  ExecutorOnceSlot(const ExecutorOnceSlot&) = delete;
+  ExecutorOnceSlot& operator=(const ExecutorOnceSlot&) = delete;
+
+  // `make` runs at most once per slot (again only if it threw, or after
+  // forget_after_fork).
   template <class Factory>
   const Executor& get_or_create(Factory&& make) {
     if (const Executor* filled = executor_.load(std::memory_order_acquire)) return *filled;
-    std::call_once(once_, [&] {
-      storage_.emplace(make());
-      executor_.store(&*storage_, std::memory_order_release);
-    });
+    std::call_once(once_, [&] { executor_.store(new Executor(make()), std::memory_order_release); });
     return *executor_.load(std::memory_order_acquire);
   }
 
   // The executor when the slot is filled, else null.
   const Executor* get_if_created() const noexcept { return executor_.load(std::memory_order_acquire); }
 
+  // In a child process right after fork(), where only the forking thread
+  // exists: empties the slot so that the next get_or_create builds anew.
+  // The inherited executor is leaked on purpose: its workers do not exist in
+  // the child, so shutting it down would wait for them for ever, and the
+  // forking thread may still hold a reference to it. The once-guard is
+  // replaced too, since a thread of the parent may have been inside it at
+  // fork time and will never leave it here.
+  void forget_after_fork() noexcept {
+    executor_.store(nullptr, std::memory_order_relaxed);
+    new (&once_) std::once_flag;
+  }
+
  private:
   std::once_flag once_;
-  std::optional<Executor> storage_;  // filled once under once_
-  // Points into storage_ once it is filled: written once under once_
-  // (release), read lock-free (acquire).
+  // Heap-allocated so that forgetting it leaves it in place. Written under
+  // once_ (release), read lock-free (acquire).
   std::atomic<const Executor*> executor_{nullptr};
 };
 

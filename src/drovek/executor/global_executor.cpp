@@ -3,19 +3,38 @@
 #include <algorithm>
 
 #include "drovek/executor/executor_once_slot.h"
+#include "drovek/executor/global_worker_count.h"
 #include "drovek/executor/thread_count_setting.h"
+#include "platform/allowed_processors.h"
 #include "platform/environment.h"
+#include "platform/fork_handlers.h"
 #include "platform/invariant_failure.h"
 #include "vendral/topology.h"
 
 namespace drovek {
 namespace {
 
-// Never destroyed: the process-wide executor is never shut down and its
-// workers are never joined, not even at exit.
-ExecutorOnceSlot& global_slot() {
+ExecutorOnceSlot& unregistered_global_slot() {
+  // Never destroyed: the process-wide executor is never shut down and its
+  // workers are never joined, not even at exit.
   static ExecutorOnceSlot& slot = *new ExecutorOnceSlot;
   return slot;
+}
+
+// A child of fork() inherits the executor's state but none of its workers:
+// its first parallel call would wait for ever. The child starts without one
+// instead. The forking thread's own thread state is left alone: it names the
+// old scheduler only when fork() was called from inside a job on a worker,
+// and that thread is still running the old worker loop in the child.
+void forget_executor_in_child() noexcept { unregistered_global_slot().forget_after_fork(); }
+
+ExecutorOnceSlot& global_slot() {
+  // Registered before the slot is first used, so no executor exists
+  // unguarded. If the system refuses, a forked child would still hang; there
+  // is no error channel here and the parent is unaffected.
+  [[maybe_unused]] static const bool fork_guarded =
+      platform::register_fork_handlers(nullptr, nullptr, &forget_executor_in_child);
+  return unregistered_global_slot();
 }
 
 }  // namespace
@@ -38,11 +57,13 @@ Executor create_global_executor(ExecutorConfig config) {
 
 const Executor& global_executor() {
   return global_slot().get_or_create([] {
-    std::optional<std::uint64_t> workers;
-    if (auto setting = platform::environment_variable(kThreadCountVariable)) workers = parse_thread_count(*setting);
+    std::optional<std::uint64_t> setting;
+    if (auto text = platform::environment_variable(kThreadCountVariable)) setting = parse_thread_count(*text);
+    const std::optional<std::uint64_t> allowed = platform::allowed_processor_count();
+    std::uint64_t probed = 0;
     // The probe record is dropped as soon as the count is read.
-    if (!workers) workers = vendral::probe_topology().logical_processor_count;
-    return create_global_executor(global_executor_config(*workers));
+    if (global_worker_count_needs_probe(setting, allowed)) probed = vendral::probe_topology().logical_processor_count;
+    return create_global_executor(global_executor_config(global_worker_count(setting, allowed, probed)));
   });
 }
 

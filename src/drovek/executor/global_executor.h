@@ -1,7 +1,8 @@
 #pragma once
 // The process-wide executor: created on first use with one worker per
-// logical processor (or as many as KAVO_NUM_THREADS says, see
-// thread_count_setting.h), and alive until the process ends.
+// logical processor the process may run on (or as many as KAVO_NUM_THREADS
+// says; see global_worker_count.h), and alive until the process ends. A
+// child made by fork() starts without one: its first use creates its own.
 
 #include "drovek/executor/executor.h"
 

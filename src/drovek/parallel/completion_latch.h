@@ -29,23 +29,19 @@ class CompletionLatch {
   void finish(bool ran) noexcept;
   // A discarded task that the caller then ran itself is not a cancellation.
   void uncount_cancelled() noexcept { cancelled_.fetch_sub(1, std::memory_order_seq_cst); }
-  // Set by a task whose piece raised an invariant failure, before finish().
-  void mark_task_failed() noexcept { task_failed_.store(true, std::memory_order_seq_cst); }
 
   const std::atomic<std::uint64_t>& outstanding() const noexcept { return outstanding_; }
   std::uint64_t cancelled() const noexcept { return cancelled_.load(std::memory_order_seq_cst); }
-  bool task_failed() const noexcept { return task_failed_.load(std::memory_order_seq_cst); }
 
  private:
   CompletionSignal* signal_;
   // Raised by the caller, lowered by finish() (task runners, releases).
   std::atomic<std::uint64_t> outstanding_{0};
   // Raised by finish(false), lowered by the caller for its own fallbacks.
-  // Like task_failed_, written before the writer's decrement of outstanding_
-  // (sequentially consistent), so the caller reads final values once it has
-  // seen outstanding_ reach 0.
+  // Written before the writer's decrement of outstanding_ (sequentially
+  // consistent), so the caller reads final values once it has seen
+  // outstanding_ reach 0.
   std::atomic<std::uint64_t> cancelled_{0};
-  std::atomic<bool> task_failed_{false};
 };
 
 }  // namespace drovek

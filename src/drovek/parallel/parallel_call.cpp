@@ -1,11 +1,13 @@
 #include "drovek/parallel/parallel_call.h"
 
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <string>
 
 #include "drovek/executor/global_executor.h"
 #include "drovek/parallel/completion_latch.h"
+#include "drovek/parallel/first_task_failure.h"
 #include "drovek/parallel/indexed_region.h"
 #include "drovek/parallel/task_range.h"
 #include "drovek/scheduler/job.h"
@@ -30,6 +32,7 @@ struct CallDescription {
   MutUnitFunction mut_unit = nullptr;
   std::byte* buffer = nullptr;
   CompletionLatch* latch = nullptr;
+  FirstTaskFailure* failure = nullptr;
 };
 
 constexpr std::size_t kMutElementBytes = 4;
@@ -61,25 +64,32 @@ void run_pieces(const CallDescription& call, TaskRange range) {
 // The payload of a submitted task (fits the job payload).
 struct TaskPayload {
   const CallDescription* call;
+  std::size_t index;  // task number: 0 is the caller's own
   TaskRange range;
   bool ran;
 };
 
+// Runs one task's pieces, keeping whatever escapes them for the caller: the
+// caller must see the same outcome whichever thread ran the task, and an
+// exception leaving a worker thread would end the process. The rest of a
+// failed task is skipped. True when every piece returned.
+bool run_task_pieces(const CallDescription& call, std::size_t index, TaskRange range) noexcept {
+  try {
+    run_pieces(call, range);
+    return true;
+  } catch (...) {
+    call.failure->record(index, std::current_exception());
+    return false;
+  }
+}
+
 bool run_task(Job& job, std::size_t) {
   TaskPayload& task = job_payload<TaskPayload>(job);
   CompletionLatch& latch = *task.call->latch;
-  bool failed = false;
-  try {
-    run_pieces(*task.call, task.range);
-  } catch (const platform::InvariantFailure&) {
-    // The payload is dropped; the call reports SpawnFailed(Panicked) once
-    // every task has finished.
-    failed = true;
-    latch.mark_task_failed();
-  }
+  const bool succeeded = run_task_pieces(*task.call, task.index, task.range);
   task.ran = true;
   latch.finish(true);  // the call's frame may be gone after this
-  return !failed;
+  return succeeded;
 }
 
 void release_task(Job& job) noexcept { job_payload<TaskPayload>(job).call->latch->finish(false); }
@@ -121,13 +131,15 @@ void drive(const char* entry_point, ExecutorSource source, CallDescription& call
   const std::size_t tasks = std::min(units, workers + 1);
   CompletionLatch latch(core.completion);
   call.latch = &latch;
+  FirstTaskFailure failure;
+  call.failure = &failure;
   SubmittedTasksGuard guard(core, latch);
 
   std::optional<ExecutorError> kept;
   for (std::size_t t = 1; t < tasks; ++t) {
     const TaskRange range = task_range(units, tasks, t);
     latch.add_outstanding();
-    const Job job = make_job(TaskPayload{&call, range, false}, &run_task, &release_task);
+    const Job job = make_job(TaskPayload{&call, t, range, false}, &run_task, &release_task);
     std::expected<void, ExecutorError> submitted = submit(core, job, kParallelForPriority);
     if (submitted) continue;
     // The job came back through release_task (counted as cancelled).
@@ -142,19 +154,21 @@ void drive(const char* entry_point, ExecutorSource source, CallDescription& call
     break;
   }
 
-  bool own_task_failed = false;
   if (!kept) {
     IndexedRegionScope region;
-    try {
-      run_pieces(call, task_range(units, tasks, 0));
-    } catch (const platform::InvariantFailure&) {
-      own_task_failed = true;
-    }
+    run_task_pieces(call, 0, task_range(units, tasks, 0));
   }
   guard.wait();
 
-  if (latch.task_failed() || own_task_failed) {
-    fail_call(entry_point, ExecutorError::SpawnFailed{TaskError(TaskError::Variant::Panicked)});
+  // The lowest-numbered failing task decides. An internal invariant failure
+  // becomes the call's SpawnFailed(Panicked); any other exception (say
+  // std::bad_alloc) reaches the caller as itself.
+  if (std::exception_ptr first = failure.first()) {
+    try {
+      std::rethrow_exception(first);
+    } catch (const platform::InvariantFailure&) {
+      fail_call(entry_point, ExecutorError::SpawnFailed{TaskError(TaskError::Variant::Panicked)});
+    }
   }
   if (kept) fail_call(entry_point, *kept);
   if (latch.cancelled() > 0) {

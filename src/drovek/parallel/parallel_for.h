@@ -9,12 +9,15 @@
 // the calling thread. A full admission ring never fails a call: the caller
 // runs that task itself. A call creates no heap objects.
 //
-// Failure: an internal invariant failure raised in a piece is caught per
-// task, the rest of that task is skipped, every other task still finishes,
-// and then the call fails with an invariant failure "drovek global executor:
-// <entry point>: SpawnFailed(Panicked)". Pieces run sequentially (small work,
-// nesting, worker callers, admission fallbacks) propagate their failures
-// directly, after any already submitted task has finished.
+// Failure: an exception raised in a piece is caught per task, whichever
+// thread runs it; the rest of that task is skipped, every other task still
+// finishes, and then the lowest-numbered failed task decides the call's
+// outcome: an internal invariant failure becomes the invariant failure
+// "drovek global executor: <entry point>: SpawnFailed(Panicked)", any other
+// exception (std::bad_alloc, a caller's own type) is rethrown as itself.
+// Pieces run sequentially (small work, nesting, worker callers, admission
+// fallbacks) propagate their failures directly, after any already submitted
+// task has finished.
 
 #include <cstddef>
 #include <type_traits>

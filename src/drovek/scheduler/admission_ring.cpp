@@ -2,7 +2,9 @@
 
 #include <bit>
 #include <cstdint>
+#include <new>
 
+#include "drovek/scheduler/queue_array.h"
 #include "platform/invariant_failure.h"
 #include "platform/thread_yield.h"
 
@@ -19,11 +21,18 @@ AdmissionRing::AdmissionRing(std::uint64_t capacity)
     : mask_(capacity - 1), slot_count_(capacity), capacity_(capacity) {
   platform::ensure(capacity >= 2 && std::has_single_bit(capacity),
                    "invariant: admission capacity is a power of two of at least 2");
-  slots_ = std::make_unique<Slot[]>(slot_count_);
+  Slot* slots = static_cast<Slot*>(allocate_queue_array(slot_count_, sizeof(Slot), alignof(Slot)));
   for (std::uint64_t i = 0; i < slot_count_; ++i) {
-    slots_[i].sequence.store(i, std::memory_order_relaxed);
-    slots_[i].priority_class = kEmptyEntry;
+    Slot* slot = new (&slots[i]) Slot;
+    slot->sequence.store(i, std::memory_order_relaxed);
+    slot->priority_class = kEmptyEntry;
   }
+  slots_.reset(slots);
+}
+
+// Slots are trivially destructible: only the block goes.
+void AdmissionRing::SlotArrayRelease::operator()(Slot* slots) const noexcept {
+  free_queue_array(slots, alignof(Slot));
 }
 
 AdmissionRing::~AdmissionRing() {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <type_traits>
 
 #include "drovek/scheduler/job.h"
 #include "drovek/scheduler/tuning.h"
@@ -30,7 +31,8 @@ struct RingEntry {
 
 class alignas(kIsolationBytes) AdmissionRing {
  public:
-  // `capacity` is a power of two, at least 2.
+  // `capacity` is a power of two, at least 2. Slot storage that cannot be
+  // had ends the process (see queue_array.h).
   explicit AdmissionRing(std::uint64_t capacity);
   // Discards every job still held through its release operation.
   ~AdmissionRing();
@@ -57,6 +59,10 @@ class alignas(kIsolationBytes) AdmissionRing {
     Job job;                      // at offset 16
   };
   static_assert(sizeof(Slot) == 144);
+  static_assert(std::is_trivially_destructible_v<Slot>);
+  struct SlotArrayRelease {
+    void operator()(Slot* slots) const noexcept;
+  };
 
   bool full(std::uint64_t tail) const noexcept;
 
@@ -70,7 +76,7 @@ class alignas(kIsolationBytes) AdmissionRing {
   alignas(kIsolationBytes) std::uint64_t mask_;
   std::uint64_t slot_count_;
   std::uint64_t capacity_;
-  std::unique_ptr<Slot[]> slots_;
+  std::unique_ptr<Slot[], SlotArrayRelease> slots_;
 };
 
 }  // namespace drovek

@@ -1,7 +1,10 @@
 #include "drovek/scheduler/deque_storage.h"
 
 #include <bit>
+#include <new>
+#include <type_traits>
 
+#include "drovek/scheduler/queue_array.h"
 #include "pelmark/allocator.h"
 #include "platform/invariant_failure.h"
 
@@ -16,17 +19,17 @@ DequeStorage::DequeStorage(std::uint64_t capacity, std::uint64_t start_position)
   platform::ensure(std::has_single_bit(capacity), "assertion failed: capacity.is_power_of_two()");
   platform::ensure(capacity < kDequeCapacityLimit, "invariant: deque capacity has a valid allocation layout");
   slots_ = static_cast<Job*>(pelmark::allocate(capacity * sizeof(Job), kSlotAlignment));
-  stamps_ = new std::atomic<std::uint64_t>[capacity];
+  using Stamp = std::atomic<std::uint64_t>;
+  stamps_ = static_cast<Stamp*>(allocate_queue_array(capacity, sizeof(Stamp), alignof(Stamp)));
   const std::uint64_t base = start_position & ~mask_;
   const std::uint64_t first_slot = start_position & mask_;
-  for (std::uint64_t i = 0; i < capacity; ++i) {
-    stamps_[i].store(base + i + (i < first_slot ? capacity : 0), std::memory_order_relaxed);
-  }
+  for (std::uint64_t i = 0; i < capacity; ++i) new (&stamps_[i]) Stamp(base + i + (i < first_slot ? capacity : 0));
 }
 
 DequeStorage::~DequeStorage() {
   pelmark::deallocate(slots_);
-  delete[] stamps_;
+  static_assert(std::is_trivially_destructible_v<std::atomic<std::uint64_t>>);
+  free_queue_array(stamps_, alignof(std::atomic<std::uint64_t>));
 }
 
 }  // namespace drovek

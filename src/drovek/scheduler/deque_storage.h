@@ -10,7 +10,8 @@
 // acquires them and so sees the job bytes the previous holder wrote.
 //
 // The job slots come from the system allocator (pelmark), 128-byte aligned so
-// that a job never straddles a line pair; the stamps from the general heap.
+// that a job never straddles a line pair; the stamps from the general heap
+// (queue_array.h). Either refused ends the process.
 
 #include <atomic>
 #include <cstdint>

@@ -34,12 +34,31 @@ PyObject* vector_over_keeper(void* data, std::uint64_t count, int item_size, int
 }
 
 PyObject* reshape_vector(PyObject* vector, const std::uint64_t* shape, int rank) {
+  // The row-major view over the vector's memory, made directly: the same
+  // array NumPy's reshape would give, without its general path.
+  auto* source = reinterpret_cast<PyArrayObject*>(vector);
+  PyArray_Descr* descr = PyArray_DESCR(source);
   npy_intp dims[NPY_MAXDIMS];
-  for (int axis = 0; axis < rank; ++axis) dims[axis] = static_cast<npy_intp>(shape[axis]);
-  PyArray_Dims new_shape{dims, rank};
-  PyObject* reshaped = PyArray_Newshape(reinterpret_cast<PyArrayObject*>(vector), &new_shape, NPY_ANYORDER);
-  Py_DECREF(vector);  // the reshaped array holds it as its base
-  return reshaped ? reshaped : keep_or_raise_missing_exception();
+  npy_intp strides[NPY_MAXDIMS];
+  npy_intp step = PyArray_ITEMSIZE(source);
+  for (int axis = rank - 1; axis >= 0; --axis) {
+    dims[axis] = static_cast<npy_intp>(shape[axis]);
+    strides[axis] = step;
+    step *= dims[axis] > 0 ? dims[axis] : 1;
+  }
+  Py_INCREF(descr);  // taken over by NewFromDescr
+  PyObject* reshaped = PyArray_NewFromDescr(&PyArray_Type, descr, rank, dims, strides, PyArray_DATA(source),
+                                            NPY_ARRAY_WRITEABLE, nullptr);
+  if (!reshaped) {
+    Py_DECREF(vector);
+    return keep_or_raise_missing_exception();
+  }
+  // The vector becomes the result's base (its reference is taken over).
+  if (PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(reshaped), vector) < 0) {
+    Py_DECREF(reshaped);
+    return nullptr;
+  }
+  return reshaped;
 }
 
 }  // namespace kavo_python

@@ -1,9 +1,11 @@
 #include "pelmark/arena.h"
 
+#include <bit>
 #include <new>
 
 #include "pelmark/block_poisoning.h"
 #include "pelmark/integrity_trap.h"
+#include "pelmark/page_reclaim.h"
 #include "pelmark/segment_registry.h"
 #include "pelmark/thread_node.h"
 
@@ -17,6 +19,19 @@ constexpr std::uint32_t kExitLockAttempts = 64;
 
 std::uintptr_t align_up(std::uintptr_t address, std::uintptr_t alignment) {
   return (address + alignment - 1) & ~(alignment - 1);
+}
+
+// Blocks still live in an unowned segment once its remote frees are taken.
+std::uint64_t live_blocks_after_reclaim(SegmentHeader& segment) noexcept {
+  std::uint64_t live = 0;
+  std::uint32_t mask = segment.pages_in_use;
+  while (mask != 0) {
+    PageRecord& page = segment.pages[std::countr_zero(mask)];
+    mask &= mask - 1;
+    if (has_remote_frees(page)) reclaim_remote_frees(page);
+    live += page.used;
+  }
+  return live;
 }
 
 }  // namespace
@@ -138,6 +153,35 @@ void Arena::release_all_cached() noexcept {
   }
   for (HugeNodeCache& cache : huge_) {
     cache.drain([this](SegmentHeader* segment) { return unmap_huge(segment); });
+  }
+}
+
+void Arena::release_empty_abandoned_segments() noexcept {
+  // Segments still holding blocks are kept aside and pushed back only at the
+  // end, so that the sweep does not pop them again.
+  SegmentHeader* kept_first[kNodeSlots] = {};
+  SegmentHeader* kept_last[kNodeSlots] = {};
+  std::uint64_t kept_count[kNodeSlots] = {};
+  const std::uint32_t first_node = thread_node();
+  for (std::uint32_t step = 0; step < kNodeSlots; ++step) {
+    SegmentPool& pool = abandoned_[(first_node + step) % kNodeSlots];
+    while (pool.count() != 0) {
+      SegmentHeader* segment = pool.pop();
+      if (segment == nullptr) break;
+      if (live_blocks_after_reclaim(*segment) == 0) {
+        reset_segment_header(*segment);
+        release_segment(segment);
+        continue;
+      }
+      const std::uint32_t node = segment->node % kNodeSlots;
+      segment->pool_link = pool_link_of(kept_first[node]);
+      kept_first[node] = segment;
+      if (kept_last[node] == nullptr) kept_last[node] = segment;
+      ++kept_count[node];
+    }
+  }
+  for (std::uint32_t node = 0; node < kNodeSlots; ++node) {
+    if (kept_count[node] != 0) abandoned_[node].push_chain(kept_first[node], kept_last[node], kept_count[node]);
   }
 }
 

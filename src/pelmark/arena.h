@@ -68,6 +68,11 @@ class Arena {
 
   // Unmaps every retained segment and every cached huge mapping.
   void release_all_cached() noexcept;
+  // Empties the abandoned pools (the calling thread's node first, then the
+  // others in increasing order modulo 16), taking each segment's remote
+  // frees: segments left without live blocks are released as by
+  // release_segment, the others go back to the abandoned pool of their node.
+  void release_empty_abandoned_segments() noexcept;
 
   // Fork: takes every pool and cache lock in a fixed order (no path holds
   // two of them at once, so any order is deadlock-free), so that no lock is

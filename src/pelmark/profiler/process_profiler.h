@@ -1,0 +1,31 @@
+#pragma once
+// The process-wide live table and stack interner behind the allocation
+// gates. They are never destroyed: threads may allocate and free while the
+// process exits.
+
+#include <cstddef>
+
+#include "pelmark/profiler/allocation_recorder.h"
+#include "pelmark/profiler/live_table.h"
+#include "pelmark/profiler/stack_interner.h"
+
+namespace pelmark::profiler {
+
+template <typename T>
+union NeverDestroyed {
+  constexpr NeverDestroyed() : value() {}
+  ~NeverDestroyed() {}
+  T value;
+};
+
+extern constinit NeverDestroyed<LiveTable> g_process_live_table;
+extern constinit NeverDestroyed<StackInterner> g_process_stack_interner;
+
+inline LiveTable& process_live_table() noexcept { return g_process_live_table.value; }
+inline StackInterner& process_stack_interner() noexcept { return g_process_stack_interner.value; }
+
+// The gates' out-of-line halves, with the current modes and thread state.
+void record_allocation(void* address, std::size_t size) noexcept;
+void forget_allocation(void* address) noexcept;
+
+}  // namespace pelmark::profiler

@@ -44,8 +44,10 @@ bench-deps: venv
 gtest:
 	@dpkg -s libgtest-dev >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libgtest-dev; }
 
+# Google Benchmark, and the two allocators the allocator benchmark preloads
+# as references.
 benchmark-lib:
-	@dpkg -s libbenchmark-dev >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libbenchmark-dev; }
+	@dpkg -s libbenchmark-dev libmimalloc2.0 libjemalloc2 >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libbenchmark-dev libmimalloc2.0 libjemalloc2; }
 
 # configure-and-test <build dir> <extra cmake flags>
 define cpp_tests
@@ -79,6 +81,7 @@ bench-cpp: venv benchmark-lib
 	$(CMAKE) -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVO_BUILD_BENCH=ON >/dev/null
 	$(CMAKE) --build build/bench -j $(JOBS)
 	@for b in build/bench/bench/cpp/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b" --benchmark_min_time=0.2; }; done; true
+	$(PY) bench/cpp/allocator_references.py build/bench/bench/cpp/bench_allocator
 
 clean:
 	rm -rf build $(VENV)

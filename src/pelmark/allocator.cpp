@@ -95,6 +95,15 @@ Arena& process_arena() noexcept {
   return *arena;
 }
 
+namespace {
+
+// The arena is made while the library loads, before the program can start
+// threads: a fork while another thread was inside its first-use guard would
+// leave the child waiting on that guard for ever.
+[[maybe_unused]] const bool g_arena_made_at_load = (process_arena(), true);
+
+}  // namespace
+
 void release_all_cached() noexcept { process_arena().release_all_cached(); }
 
 StatisticsSnapshot process_statistics() noexcept { return process_arena().statistics().snapshot(); }

@@ -25,10 +25,16 @@ Settings SettingsRecord::load() const noexcept {
   return settings;
 }
 
-SettingsRecord& process_settings() noexcept {
-  // Never destroyed: threads may allocate while the process exits.
-  static SettingsRecord* const record = new SettingsRecord();
-  return *record;
-}
+namespace {
+
+// Constant-initialised, so no first-use guard: a process forked while another
+// thread was reading its settings for the first time would find such a guard
+// taken for ever. Trivially destructible, so still usable while the process
+// exits.
+constinit SettingsRecord g_process_settings;
+
+}  // namespace
+
+SettingsRecord& process_settings() noexcept { return g_process_settings; }
 
 }  // namespace pelmark

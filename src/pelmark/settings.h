@@ -26,7 +26,7 @@ struct Settings {
 
 class SettingsRecord {
  public:
-  SettingsRecord() = default;
+  constexpr SettingsRecord() = default;
   explicit SettingsRecord(const Settings& settings) { store(settings); }
 
   // Values above the limit are reduced to it.

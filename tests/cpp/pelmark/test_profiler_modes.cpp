@@ -12,7 +12,13 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <atomic>
+#include <chrono>
 #include <vector>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "pelmark/allocator.h"
 #include "pelmark/profiler/leak_report.h"
@@ -240,6 +246,47 @@ TEST_F(ProfilerModes, WorkloadResultsAreIdenticalUnderEveryMode) {
         ::testing::ExitedWithCode(0), pattern)
         << static_cast<int>(modes);
   }
+}
+
+// With every allocation recorded, other threads hold profiler locks much of
+// the time; a child forked meanwhile must still record and forget.
+TEST_F(ProfilerModes, ChildForkedWhileOtherThreadsRecordKeepsRecording) {
+  EXPECT_EXIT(
+      {
+        enable_leak_detector();
+        std::atomic<bool> stop{false};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 2; ++t) {
+          threads.emplace_back([&stop] {
+            while (!stop.load(std::memory_order_relaxed)) deallocate(allocate(48, 16));
+          });
+        }
+        for (int round = 0; round < 20; ++round) {
+          const pid_t child = fork();
+          if (child == 0) {
+            const std::vector<Block> blocks = allocate_blocks(12);
+            const bool recorded = recorded_among(blocks) == blocks.size();
+            for (const Block& block : blocks) deallocate(block.address);
+            _exit(recorded && recorded_among(blocks) == 0 ? 0 : 1);
+          }
+          check(child > 0, "fork");
+          const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+          int status = 0;
+          pid_t done = 0;
+          while (done == 0 && std::chrono::steady_clock::now() < deadline) {
+            done = waitpid(child, &status, WNOHANG);
+            if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+          }
+          if (done == 0) kill(child, SIGKILL);
+          if (done != child) std::fprintf(stderr, "round %d\n", round);
+          check(done == child, "the forked child hung");
+          check(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the forked child recorded wrongly");
+        }
+        stop = true;
+        for (std::thread& thread : threads) thread.join();
+        succeed();
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -18,9 +18,4 @@ namespace platform {
 // the process's own allocator.
 std::size_t capture_stack(std::span<std::uintptr_t> frames) noexcept;
 
-// Around fork(): the forking thread holds the walk lock so that no other
-// thread is inside a walk at that moment (the child would find it taken).
-void hold_stack_capture_for_fork() noexcept;
-void release_stack_capture_after_fork() noexcept;
-
 }  // namespace platform

@@ -29,6 +29,7 @@ std::vector<LiveAllocation> snapshot_live_allocations(const LiveTable& live, con
 }
 
 std::vector<LiveAllocation> live_allocations_snapshot() {
+  const auto gate = enter_process_tables();
   return snapshot_live_allocations(process_live_table(), process_stack_interner());
 }
 

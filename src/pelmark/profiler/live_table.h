@@ -62,15 +62,6 @@ class LiveTable {
 
   std::size_t record_count() const;
 
-  // Around fork(): every shard lock, in shard order, held by the forking
-  // thread, so that the child finds none taken by a thread it lacks.
-  void lock_all_for_fork() noexcept {
-    for (auto& shard : shards_) shard.mutex.lock();
-  }
-  void unlock_all_after_fork() noexcept {
-    for (auto& shard : shards_) shard.mutex.unlock();
-  }
-
  private:
   struct AddressHash {
     std::size_t operator()(std::uintptr_t address) const noexcept { return address_hash(address); }

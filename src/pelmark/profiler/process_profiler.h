@@ -4,6 +4,7 @@
 // process exits.
 
 #include <cstddef>
+#include <shared_mutex>
 
 #include "pelmark/profiler/allocation_recorder.h"
 #include "pelmark/profiler/live_table.h"
@@ -23,6 +24,15 @@ extern constinit NeverDestroyed<StackInterner> g_process_stack_interner;
 
 inline LiveTable& process_live_table() noexcept { return g_process_live_table.value; }
 inline StackInterner& process_stack_interner() noexcept { return g_process_stack_interner.value; }
+
+// Around fork(): the forking thread waits until no other thread uses the
+// process-wide tables and keeps them out until the fork is done.
+void hold_profiler_for_fork() noexcept;
+void release_profiler_in_parent() noexcept;
+void release_profiler_in_child() noexcept;
+
+// Held (shared) by every reader of the process-wide tables outside the gates.
+std::shared_lock<std::shared_mutex> enter_process_tables();
 
 // The gates' out-of-line halves, with the current modes and thread state.
 void record_allocation(void* address, std::size_t size) noexcept;

@@ -6,7 +6,6 @@
 #include "pelmark/profiler/process_profiler.h"
 #include "pelmark/profiler/profiler_settings.h"
 #include "platform/fork_handlers.h"
-#include "platform/stack_capture.h"
 
 namespace pelmark {
 
@@ -15,29 +14,20 @@ namespace {
 std::mutex g_configuration_mutex;
 
 // Fork: a profiler lock held by another thread at the fork would never be
-// released in the child. The forking thread takes them all first, live-table
-// shards before interner shards (the read-out holds one of each in that
-// order), then the walk lock; nothing holds a profiler lock while waiting
-// for an allocator one, so the allocator's own handlers may run either side.
-void lock_profiler_for_fork() noexcept {
-  profiler::process_live_table().lock_all_for_fork();
-  profiler::process_stack_interner().lock_all_for_fork();
-  platform::hold_stack_capture_for_fork();
-}
-
-void unlock_profiler_after_fork() noexcept {
-  platform::release_stack_capture_after_fork();
-  profiler::process_stack_interner().unlock_all_after_fork();
-  profiler::process_live_table().unlock_all_after_fork();
-}
+// released in the child, so the forking thread first waits until no thread
+// is inside the profiler's tables. Nothing inside them waits for an
+// allocator lock, so the allocator's own handlers may run either side.
+void lock_profiler_for_fork() noexcept { profiler::hold_profiler_for_fork(); }
+void unlock_profiler_in_parent() noexcept { profiler::release_profiler_in_parent(); }
+void unlock_profiler_in_child() noexcept { profiler::release_profiler_in_child(); }
 
 // Once, when the first mode is turned on (under the configuration mutex).
 void guard_profiler_across_fork() {
   static bool registered = false;
   if (registered) return;
   registered = true;
-  (void)platform::register_fork_handlers(&lock_profiler_for_fork, &unlock_profiler_after_fork,
-                                         &unlock_profiler_after_fork);
+  (void)platform::register_fork_handlers(&lock_profiler_for_fork, &unlock_profiler_in_parent,
+                                         &unlock_profiler_in_child);
 }
 
 }  // namespace

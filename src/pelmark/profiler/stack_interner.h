@@ -51,15 +51,6 @@ class StackInterner {
   std::vector<std::uint32_t> free_slots(std::uint32_t shard) const;
   std::size_t stack_count() const;
 
-  // Around fork(): every shard lock, in shard order, held by the forking
-  // thread, so that the child finds none taken by a thread it lacks.
-  void lock_all_for_fork() noexcept {
-    for (auto& shard : shards_) shard.mutex.lock();
-  }
-  void unlock_all_after_fork() noexcept {
-    for (auto& shard : shards_) shard.mutex.unlock();
-  }
-
  private:
   struct Entry {
     SharedStack stack;  // empty while the slot is free

@@ -65,7 +65,4 @@ _Unwind_Reason_Code visit_frame(_Unwind_Context* context, void* argument) {
   return walk.count;
 }
 
-void hold_stack_capture_for_fork() noexcept { g_unwinder_lock.lock(); }
-void release_stack_capture_after_fork() noexcept { g_unwinder_lock.unlock(); }
-
 }  // namespace platform

@@ -14,7 +14,7 @@ def spd(n, rng):
 
 def cases():
     rng = np.random.default_rng(1)
-    for n in (10, 100, 500, 1000):
+    for n in (10, 64, 100, 500, 1000):
         a = spd(n, rng)
         b = rng.standard_normal(n)
         size = f"{n} x {n}"

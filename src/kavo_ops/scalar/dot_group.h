@@ -11,6 +11,15 @@
 
 namespace kavo_ops {
 
+// How much of a known zero prefix a dot may leave out. When one operand's
+// first `zero_prefix` entries are +0 and the other operand is finite, those
+// products are exact zeros; leaving out a whole number of the widest block
+// any tier groups elements by (32) keeps every other element in its lane and
+// step, so the result is the full dot's except possibly for the sign of a
+// zero total. Callers use it where such a zero is subtracted from +0 or from
+// a non-zero value, which erases that sign.
+constexpr std::size_t dot_skippable_prefix(std::size_t zero_prefix) noexcept { return zero_prefix / 32 * 32; }
+
 void dot_group(const double* shared, const double* const* others, std::size_t count, std::size_t len,
                double* out) noexcept;
 

@@ -9,38 +9,48 @@
 namespace kavo_ops {
 namespace {
 
-// Four lanes of doubles as one value: each tier's flags decide how it maps
-// onto registers (one YMM, two XMM, half a ZMM); the arithmetic is lane-wise.
-// The helpers have internal linkage, so the ABI note g++ gives for passing
-// such values without AVX concerns no caller outside this file.
+// `Width` lanes of doubles as one value: each tier picks the width and its
+// flags decide how it maps onto registers (one ZMM for eight on tier A; one
+// YMM or two XMM for four); the arithmetic is lane-wise, so the width never
+// changes a bit. The helpers have internal linkage, so the ABI note g++ gives
+// for passing such values without AVX concerns no caller outside this file.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
-typedef double Lanes4 __attribute__((vector_size(32)));
+template <std::size_t Width>
+struct LanesOf {
+  typedef double type __attribute__((vector_size(Width * sizeof(double))));
+};
 
-inline Lanes4 load4(const double* p) noexcept {
-  Lanes4 v;
+template <class Lanes>
+inline Lanes load_lanes(const double* p) noexcept {
+  Lanes v;
   __builtin_memcpy(&v, p, sizeof v);
   return v;
 }
 
-inline void store4(double* p, Lanes4 v) noexcept { __builtin_memcpy(p, &v, sizeof v); }
+template <class Lanes>
+inline void store_lanes(double* p, Lanes v) noexcept {
+  __builtin_memcpy(p, &v, sizeof v);
+}
 
+template <std::size_t Width>
 void backward_group_body(const double* l_transposed, std::size_t n, double* x) noexcept {
-  constexpr std::size_t vectors = kCholeskyGroup / 4;
+  using Lanes = typename LanesOf<Width>::type;
+  constexpr std::size_t vectors = kCholeskyGroup / Width;
   for (std::size_t i = n; i-- > 0;) {
     const double* column = l_transposed + i * n;  // L[.][i]
     double* xi = x + i * kCholeskyGroup;
-    // Eight independent chains per step: each subtraction waits only on its
-    // own lane group's previous one.
-    Lanes4 e[vectors];
-    for (std::size_t v = 0; v < vectors; ++v) e[v] = load4(xi + 4 * v);
+    // Independent chains per step: each subtraction waits only on its own
+    // lane group's previous one.
+    Lanes e[vectors];
+    for (std::size_t v = 0; v < vectors; ++v) e[v] = load_lanes<Lanes>(xi + Width * v);
     for (std::size_t k = i + 1; k < n; ++k) {
       const double lki = column[k];
       const double* xk = x + k * kCholeskyGroup;
-      for (std::size_t v = 0; v < vectors; ++v) e[v] -= load4(xk + 4 * v) * lki;
+      for (std::size_t v = 0; v < vectors; ++v) e[v] -= load_lanes<Lanes>(xk + Width * v) * lki;
     }
     const double diagonal = column[i];
-    for (std::size_t v = 0; v < vectors; ++v) store4(xi + 4 * v, e[v] / diagonal);
+    for (std::size_t v = 0; v < vectors; ++v) store_lanes(xi + Width * v, e[v] / diagonal);
   }
 }
 

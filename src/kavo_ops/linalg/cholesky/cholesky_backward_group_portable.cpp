@@ -3,7 +3,7 @@
 namespace kavo_ops::tier_c {
 
 void cholesky_backward_group(const double* l_transposed, std::size_t n, double* x) noexcept {
-  backward_group_body(l_transposed, n, x);
+  backward_group_body<4>(l_transposed, n, x);
 }
 
 }  // namespace kavo_ops::tier_c

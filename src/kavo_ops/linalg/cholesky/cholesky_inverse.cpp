@@ -19,15 +19,19 @@ constexpr std::uint64_t kGroup = kCholeskyGroup;
 void solve_unit_group(const double* l, const double* l_transposed, std::uint64_t n, std::uint64_t c0, std::uint64_t count,
                       std::vector<double>& columns, std::vector<double>& interleaved, double* out) {
   // Forward with L, one contiguous vector per column, every row of L shared
-  // by the group's dots (each with the lone dot_slice bits).
+  // by the group's dots (each with the lone dot_slice bits). Every column of
+  // the group is +0 above row c0: those rows would compute (0 - 0) / L[i][i]
+  // = +0 and are left as they are, and the dots below leave out the common
+  // zero prefix (L is finite once factored: an infinite entry fails a pivot).
   columns.assign(count * n, 0.0);
   for (std::uint64_t g = 0; g < count; ++g) columns[g * n + c0 + g] = 1.0;
+  const std::uint64_t skipped = dot_skippable_prefix(c0);
   const double* vectors[kGroup];
   double sums[kGroup];
-  for (std::uint64_t g = 0; g < count; ++g) vectors[g] = columns.data() + g * n;
-  for (std::uint64_t i = 0; i < n; ++i) {
+  for (std::uint64_t g = 0; g < count; ++g) vectors[g] = columns.data() + g * n + skipped;
+  for (std::uint64_t i = c0; i < n; ++i) {
     const double* row = l + i * n;
-    dot_group(row, vectors, count, i, sums);
+    dot_group(row + skipped, vectors, count, i - skipped, sums);
     for (std::uint64_t g = 0; g < count; ++g) columns[g * n + i] = (columns[g * n + i] - sums[g]) / row[i];
   }
   // Backward with L^T, the group interleaved (x[k][g]) so that each L[k][i]

@@ -5,7 +5,7 @@ namespace kavo_ops::tier_c {
 
 void apply_rotations(double* rows, std::size_t row_length, std::size_t width, const PlaneRotation* rotations,
                      std::size_t count) noexcept {
-  apply_rotations_body(rows, row_length, width, rotations, count);
+  apply_rotations_body<2>(rows, row_length, width, rotations, count);
 }
 
 }  // namespace kavo_ops::tier_c

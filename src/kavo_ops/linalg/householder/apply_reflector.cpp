@@ -1,7 +1,8 @@
+#include <algorithm>
+
 #include "kavo_ops/linalg/householder/householder_reflector.h"
 #include "kavo_ops/linalg/reflect_rows/reflect_rows.h"
-#include "kavo_ops/scalar/axpy_slice.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/scalar/slice_kernel_table.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -22,11 +23,23 @@ void apply_reflector_left(const HouseholderReflector& h, std::span<double> a, st
 void apply_reflector_right(const HouseholderReflector& h, std::span<double> a, std::size_t row_stride,
                            std::size_t r0, std::size_t r1, std::size_t c0) {
   const std::size_t k = h.v.size();
-  for (std::size_t r = r0; r < r1; ++r) {
-    platform::ensure(r * row_stride + c0 + k <= a.size(), "invariant: reflector block fits the matrix");
-    std::span<double> segment = a.subspan(r * row_stride + c0, k);
-    const double s = dot_slice(std::span<const double>(segment), std::span<const double>(h.v));
-    axpy_slice(-(s * h.tau), h.v, segment);
+  if (r1 <= r0) return;
+  platform::ensure((r1 - 1) * row_stride + c0 + k <= a.size(), "invariant: reflector block fits the matrix");
+  // Rows are independent: each takes s = row . v, then row -= (s tau) v. A
+  // group's dots share v's loads (each with the lone dot's bits), then each
+  // row takes its update; the kernels are looked up once per reflector.
+  const SliceKernelTable& kernels = active_slice_kernels();
+  constexpr std::size_t kRows = 6;
+  const double* rows[kRows];
+  double sums[kRows];
+  for (std::size_t first = r0; first < r1; first += kRows) {
+    const std::size_t count = std::min(kRows, r1 - first);
+    for (std::size_t g = 0; g < count; ++g) rows[g] = a.data() + (first + g) * row_stride + c0;
+    kernels.dot_group_f64(h.v.data(), rows, count, k, sums);
+    if (k == 0) continue;
+    for (std::size_t g = 0; g < count; ++g) {
+      kernels.axpy_f64(-(sums[g] * h.tau), h.v.data(), a.data() + (first + g) * row_stride + c0, k);
+    }
   }
 }
 

@@ -11,6 +11,7 @@
 #include "../../support/tier_fixture.h"
 #include "kavo_ops/linalg/householder/householder_reflector.h"
 #include "kavo_ops/scalar/axpy_slice.h"
+#include "kavo_ops/scalar/dot_slice.h"
 
 namespace {
 
@@ -168,6 +169,35 @@ TEST_P(HouseholderTiers, LeftApplicationIsTheAxpyLoopBitForBit) {
       for (std::size_t i = 0; i < h->v.size(); ++i) kavo_ops::axpy_slice(-h->v[i], std::span<const double>(w), all.subspan((r0 + i) * n + c0, width));
       kavo_ops::apply_reflector_left(*h, a, n, r0, c0, c0 + width);
       ASSERT_EQ(a, expected) << "width " << width << " from row " << r0;
+    }
+  }
+}
+
+// The right application's grouped dots against the row loop it stands for
+// (per row: s = dot_slice(row, v), then the axpy), for row counts around the
+// group of six and reflector lengths around the dot kernels' blocks.
+TEST_P(HouseholderTiers, RightApplicationIsTheRowLoopBitForBit) {
+  std::mt19937_64 rng(23);
+  std::normal_distribution<double> normal;
+  const std::size_t n = 80;
+  for (std::size_t length : {2u, 7u, 8u, 33u, 70u}) {
+    for (std::size_t rows : {1u, 5u, 6u, 7u, 13u}) {
+      std::vector<double> x(length);
+      for (double& value : x) value = normal(rng);
+      auto h = kavo_ops::generate_reflector(x);
+      ASSERT_TRUE(h.has_value());
+      std::vector<double> a((rows + 2) * n);
+      for (double& value : a) value = normal(rng);
+      std::vector<double> expected = a;
+      const std::size_t c0 = n - length;
+      std::span<double> all(expected);
+      for (std::size_t r = 1; r < rows + 1; ++r) {
+        std::span<double> segment = all.subspan(r * n + c0, length);
+        const double s = kavo_ops::dot_slice(std::span<const double>(segment), std::span<const double>(h->v));
+        kavo_ops::axpy_slice(-(s * h->tau), h->v, segment);
+      }
+      kavo_ops::apply_reflector_right(*h, a, n, 1, rows + 1, c0);
+      ASSERT_EQ(a, expected) << "length " << length << ", rows " << rows;
     }
   }
 }

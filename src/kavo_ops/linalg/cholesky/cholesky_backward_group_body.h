@@ -5,37 +5,16 @@
 #include <cstddef>
 
 #include "kavo_ops/linalg/cholesky/cholesky_backward_group.h"
+#include "kavo_ops/linalg/common/double_lanes.h"
 
 namespace kavo_ops {
 namespace {
 
-// `Width` lanes of doubles as one value: each tier picks the width and its
-// flags decide how it maps onto registers (one ZMM for eight on tier A; one
-// YMM or two XMM for four); the arithmetic is lane-wise, so the width never
-// changes a bit. The helpers have internal linkage, so the ABI note g++ gives
-// for passing such values without AVX concerns no caller outside this file.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 template <std::size_t Width>
-struct LanesOf {
-  typedef double type __attribute__((vector_size(Width * sizeof(double))));
-};
-
-template <class Lanes>
-inline Lanes load_lanes(const double* p) noexcept {
-  Lanes v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <class Lanes>
-inline void store_lanes(double* p, Lanes v) noexcept {
-  __builtin_memcpy(p, &v, sizeof v);
-}
-
-template <std::size_t Width>
 void backward_group_body(const double* l_transposed, std::size_t n, double* x) noexcept {
-  using Lanes = typename LanesOf<Width>::type;
+  using Lanes = typename DoubleLanes<Width>::type;
   constexpr std::size_t vectors = kCholeskyGroup / Width;
   for (std::size_t i = n; i-- > 0;) {
     const double* column = l_transposed + i * n;  // L[.][i]

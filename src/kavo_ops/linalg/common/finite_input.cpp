@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "kavo_ops/linalg/common/double_lanes.h"
+
 namespace kavo_ops {
 namespace {
 
@@ -12,19 +14,12 @@ namespace {
 // loop leaves at the first chunk that holds a non-finite value.
 constexpr std::size_t kChunk = 256;
 
-typedef double Values2 __attribute__((vector_size(16)));
-
-Values2 load2(const double* p) noexcept {
-  Values2 v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-
 bool chunk_is_finite(const double* values, std::size_t count) noexcept {
   std::size_t i = 0;
+  using Values2 = DoubleLanes<2>::type;
   Values2 sum_a = {0, 0}, sum_b = {0, 0};
   for (; i + 4 <= count; i += 4) {
-    const Values2 a = load2(values + i), b = load2(values + i + 2);
+    const Values2 a = load_lanes<Values2>(values + i), b = load_lanes<Values2>(values + i + 2);
     sum_a += a - a;
     sum_b += b - b;
   }

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kavo_ops/scalar/tier_a/float_ops_tier_a.h"
 #include "kavo_ops/scalar/tier_a/slice_kernels_tier_a.h"
 
 namespace kavo_ops::tier_a {
@@ -17,23 +18,6 @@ namespace {
 
 constexpr std::size_t lanes = 16;
 constexpr std::uintptr_t vector_bytes = 64;
-
-struct Add {
-  static __m512 vector(__m512 a, __m512 b) { return _mm512_add_ps(a, b); }
-  static float one(float a, float b) { return a + b; }
-};
-struct Sub {
-  static __m512 vector(__m512 a, __m512 b) { return _mm512_sub_ps(a, b); }
-  static float one(float a, float b) { return a - b; }
-};
-struct Mul {
-  static __m512 vector(__m512 a, __m512 b) { return _mm512_mul_ps(a, b); }
-  static float one(float a, float b) { return a * b; }
-};
-struct Div {
-  static __m512 vector(__m512 a, __m512 b) { return _mm512_div_ps(a, b); }
-  static float one(float a, float b) { return a / b; }
-};
 
 template <class Op>
 void streaming(const float* a, const float* b, float* out, std::size_t len) {

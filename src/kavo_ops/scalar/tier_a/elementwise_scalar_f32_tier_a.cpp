@@ -7,25 +7,13 @@
 
 #include <cstddef>
 
+#include "kavo_ops/scalar/tier_a/float_ops_tier_a.h"
 #include "kavo_ops/scalar/tier_a/slice_kernels_tier_a.h"
 
 namespace kavo_ops::tier_a {
 namespace {
 
 constexpr std::size_t lanes = 16;
-
-struct Add {
-  static __m512 vector(__m512 a, __m512 b) { return _mm512_add_ps(a, b); }
-};
-struct Sub {
-  static __m512 vector(__m512 a, __m512 b) { return _mm512_sub_ps(a, b); }
-};
-struct Mul {
-  static __m512 vector(__m512 a, __m512 b) { return _mm512_mul_ps(a, b); }
-};
-struct Div {
-  static __m512 vector(__m512 a, __m512 b) { return _mm512_div_ps(a, b); }
-};
 
 template <class Op>
 void with_scalar(const float* a, float b, float* out, std::size_t len) {

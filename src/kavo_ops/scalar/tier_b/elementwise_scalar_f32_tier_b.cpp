@@ -7,31 +7,13 @@
 
 #include <cstddef>
 
+#include "kavo_ops/scalar/tier_b/float_ops_tier_b.h"
 #include "kavo_ops/scalar/tier_b/slice_kernels_tier_b.h"
 
 namespace kavo_ops::tier_b {
 namespace {
 
 constexpr std::size_t lanes = 8;
-
-// All-ones in lanes 0 .. count-1 (the sign bit selects a lane in maskload/maskstore).
-__m256i first_lanes_mask(std::size_t count) {
-  return _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count)),
-                            _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-}
-
-struct Add {
-  static __m256 vector(__m256 a, __m256 b) { return _mm256_add_ps(a, b); }
-};
-struct Sub {
-  static __m256 vector(__m256 a, __m256 b) { return _mm256_sub_ps(a, b); }
-};
-struct Mul {
-  static __m256 vector(__m256 a, __m256 b) { return _mm256_mul_ps(a, b); }
-};
-struct Div {
-  static __m256 vector(__m256 a, __m256 b) { return _mm256_div_ps(a, b); }
-};
 
 template <class Op>
 void with_scalar(const float* a, float b, float* out, std::size_t len) {

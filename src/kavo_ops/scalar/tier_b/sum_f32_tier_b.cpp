@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kavo_ops/scalar/tier_b/float_ops_tier_b.h"
 #include "kavo_ops/scalar/tier_b/slice_kernels_tier_b.h"
 
 namespace kavo_ops::tier_b {
@@ -21,12 +22,6 @@ float halving_sum(__m256 v) {
   __m128 v4 = _mm_add_ps(_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1));
   v4 = _mm_add_ps(v4, _mm_movehl_ps(v4, v4));                   // lanes 0,1 += lanes 2,3
   return _mm_cvtss_f32(_mm_add_ss(v4, _mm_shuffle_ps(v4, v4, 1)));  // lane 0 += lane 1
-}
-
-// All-ones in lanes 0 .. count-1 (the sign bit selects a lane in maskload).
-__m256i first_lanes_mask(std::size_t count) {
-  return _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count)),
-                            _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
 }
 
 }  // namespace

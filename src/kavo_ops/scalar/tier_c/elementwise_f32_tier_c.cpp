@@ -8,29 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kavo_ops/scalar/tier_c/float_ops_tier_c.h"
 #include "kavo_ops/scalar/tier_c/slice_kernels_tier_c.h"
 
 namespace kavo_ops::tier_c {
 namespace {
 
 constexpr std::size_t lanes = 4;
-
-struct Add {
-  static __m128 vector(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
-  static float one(float a, float b) { return a + b; }
-};
-struct Sub {
-  static __m128 vector(__m128 a, __m128 b) { return _mm_sub_ps(a, b); }
-  static float one(float a, float b) { return a - b; }
-};
-struct Mul {
-  static __m128 vector(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
-  static float one(float a, float b) { return a * b; }
-};
-struct Div {
-  static __m128 vector(__m128 a, __m128 b) { return _mm_div_ps(a, b); }
-  static float one(float a, float b) { return a / b; }
-};
 
 template <class Op>
 bool elementwise(const float* a, std::size_t a_len, const float* b, std::size_t b_len, float* out,

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "kavo_ops/linalg/common/double_lanes.h"
 #include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log.h"
 
 namespace kavo_ops {
@@ -29,28 +30,8 @@ void rotate_columns(double* rows, std::size_t row_length, std::size_t width, con
   }
 }
 
-// `Lanes` doubles as one value; each tier's flags map it onto its registers
-// (ZMM, YMM or XMM). Lane-wise arithmetic with each product rounded, so any
-// width gives the plain loop's bits.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
-template <std::size_t Lanes>
-struct RotationLanes {
-  typedef double type __attribute__((vector_size(Lanes * sizeof(double))));
-};
-
-template <class V>
-inline V load_vector(const double* p) noexcept {
-  V v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <class V>
-inline void store_vector(double* p, V v) noexcept {
-  __builtin_memcpy(p, &v, sizeof v);
-}
-
 // One chunk of kRotationChunk columns through the whole list. Sweeps record
 // runs of chained rotations, each one's first row being the previous one's
 // second; along such a run the shared row stays in registers, so a rotation
@@ -58,13 +39,13 @@ inline void store_vector(double* p, V v) noexcept {
 // run ends, before any later rotation can read it.
 template <std::size_t Lanes>
 void rotate_chunk(double* rows, std::size_t row_length, const PlaneRotation* rotations, std::size_t count) noexcept {
-  using V = typename RotationLanes<Lanes>::type;
+  using V = typename DoubleLanes<Lanes>::type;
   constexpr std::size_t kVectors = kRotationChunk / Lanes;
   V carried[kVectors];
   std::size_t t = 0;
   while (t < count) {
     double* carried_row = rows + rotations[t].first * row_length;
-    for (std::size_t v = 0; v < kVectors; ++v) carried[v] = load_vector<V>(carried_row + v * Lanes);
+    for (std::size_t v = 0; v < kVectors; ++v) carried[v] = load_lanes<V>(carried_row + v * Lanes);
     for (;;) {
       const PlaneRotation& rotation = rotations[t];
       double* y = rows + rotation.second * row_length;
@@ -72,8 +53,8 @@ void rotate_chunk(double* rows, std::size_t row_length, const PlaneRotation* rot
       const double s = rotation.s;
       for (std::size_t v = 0; v < kVectors; ++v) {
         const V xv = carried[v];
-        const V yv = load_vector<V>(y + v * Lanes);
-        store_vector(carried_row + v * Lanes, c * xv + s * yv);
+        const V yv = load_lanes<V>(y + v * Lanes);
+        store_lanes(carried_row + v * Lanes, c * xv + s * yv);
         carried[v] = c * yv - s * xv;
       }
       carried_row = y;
@@ -82,7 +63,7 @@ void rotate_chunk(double* rows, std::size_t row_length, const PlaneRotation* rot
       // and pairs it with another one.
       if (t == count || rotations[t].first != rotation.second || rotations[t].second == rotation.second) break;
     }
-    for (std::size_t v = 0; v < kVectors; ++v) store_vector(carried_row + v * Lanes, carried[v]);
+    for (std::size_t v = 0; v < kVectors; ++v) store_lanes(carried_row + v * Lanes, carried[v]);
   }
 }
 

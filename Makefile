@@ -12,6 +12,11 @@ VENV := .venv
 PY := $(VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
 JOBS ?= 2
+# ccache keys on paths relative to the checkout, so a fresh clone elsewhere
+# reuses the objects an earlier build left in the cache.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+export CCACHE_MAXSIZE ?= 5G
 
 .PHONY: demo test test-cpp test-python bench bench-python bench-cpp module venv test-deps bench-deps gtest benchmark-lib test-asan test-tsan clean
 
@@ -42,7 +47,7 @@ bench-deps: venv
 	@$(PY) -c 'import matplotlib' >/dev/null 2>&1 || $(PY) -m pip install --quiet matplotlib
 
 gtest:
-	@dpkg -s libgtest-dev >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libgtest-dev; }
+	@dpkg -s libgtest-dev ccache >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libgtest-dev ccache; }
 
 # Google Benchmark, and the two allocators the allocator benchmark preloads
 # as references.

@@ -11,10 +11,13 @@
 #include "drovek/parallel/indexed_region.h"
 #include "drovek/parallel/task_range.h"
 #include "drovek/scheduler/job.h"
+#include "drovek/scheduler/reclaim_unstarted.h"
+#include "drovek/scheduler/run_job.h"
 #include "drovek/scheduler/submit.h"
 #include "drovek/scheduler/thread_state.h"
 #include "drovek/scheduler/wait_helping.h"
 #include "platform/invariant_failure.h"
+#include "platform/processor_steering.h"
 
 namespace drovek {
 namespace {
@@ -33,6 +36,8 @@ struct CallDescription {
   std::byte* buffer = nullptr;
   CompletionLatch* latch = nullptr;
   FirstTaskFailure* failure = nullptr;
+  // Where the caller ran when it submitted; workers move off it (below).
+  std::optional<std::uint32_t> caller_processor;
 };
 
 constexpr std::size_t kMutElementBytes = 4;
@@ -83,8 +88,20 @@ bool run_task_pieces(const CallDescription& call, std::size_t index, TaskRange r
   }
 }
 
+// A worker woken onto the processor of the caller, which is busy with its
+// own share, would split that processor with it while another may sit idle
+// (some kernels leave such pairs for milliseconds): it moves itself off.
+// It floats freely again when it next goes idle.
+void leave_callers_processor(const CallDescription& call) noexcept {
+  if (!call.caller_processor || !this_thread_state().is_worker()) return;
+  if (platform::current_processor_id() == call.caller_processor) {
+    platform::steer_current_thread_off(*call.caller_processor);
+  }
+}
+
 bool run_task(Job& job, std::size_t) {
   TaskPayload& task = job_payload<TaskPayload>(job);
+  leave_callers_processor(*task.call);
   CompletionLatch& latch = *task.call->latch;
   const bool succeeded = run_task_pieces(*task.call, task.index, task.range);
   task.ran = true;
@@ -131,6 +148,7 @@ void drive(const char* entry_point, ExecutorSource source, CallDescription& call
   const std::size_t tasks = std::min(units, workers + 1);
   CompletionLatch latch(core.completion);
   call.latch = &latch;
+  if (tasks > 1) call.caller_processor = platform::current_processor_id();
   FirstTaskFailure failure;
   call.failure = &failure;
   SubmittedTasksGuard guard(core, latch);
@@ -157,6 +175,13 @@ void drive(const char* entry_point, ExecutorSource source, CallDescription& call
   if (!kept) {
     IndexedRegionScope region;
     run_task_pieces(call, 0, task_range(units, tasks, 0));
+    // Tasks that no worker has started yet are run here rather than waited
+    // for (inside the region, so that their nested calls stay inline).
+    while (latch.outstanding().load(std::memory_order_seq_cst) != 0) {
+      std::optional<Job> job = reclaim_unstarted(core);
+      if (!job) break;
+      run_job(core, *job, core.worker_count());
+    }
   }
   guard.wait();
 

@@ -26,6 +26,11 @@ bool IdleBitmap::is_set(std::size_t worker) const noexcept {
   return (words_[worker / kBitsPerWord].bits.load(std::memory_order_seq_cst) >> (worker % kBitsPerWord)) & 1;
 }
 
+bool IdleBitmap::claim(std::size_t worker) noexcept {
+  const std::uint64_t bit = std::uint64_t{1} << (worker % kBitsPerWord);
+  return (words_[worker / kBitsPerWord].bits.fetch_and(~bit, std::memory_order_seq_cst) & bit) != 0;
+}
+
 std::optional<std::size_t> IdleBitmap::claim_lowest() noexcept {
   for (std::size_t w = 0; w < word_count_; ++w) {
     std::atomic<std::uint64_t>& word = words_[w].bits;

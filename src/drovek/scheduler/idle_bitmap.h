@@ -25,6 +25,8 @@ class IdleBitmap {
   bool is_set(std::size_t worker) const noexcept;
   // Clears the lowest set bit below `workers` and returns its index.
   std::optional<std::size_t> claim_lowest() noexcept;
+  // Clears bit `worker` when it is set; true when this call cleared it.
+  bool claim(std::size_t worker) noexcept;
 
  private:
   struct alignas(kIsolationBytes) Word {

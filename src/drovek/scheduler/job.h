@@ -17,7 +17,8 @@ namespace drovek {
 
 struct alignas(16) Job {
   static constexpr std::size_t kPayloadBytes = 112;
-  // `runner` is the index of the worker that runs the job.
+  // `runner` is the index of the worker that runs the job, or the worker
+  // count when a waiting caller that is not a worker runs it.
   using RunOperation = bool (*)(Job& job, std::size_t runner);
   using ReleaseOperation = void (*)(Job& job) noexcept;
 

@@ -12,6 +12,10 @@
 //  - completed / failed / inline_fallbacks: statistics, only ever raised.
 //  - shutting_down: set once by shutdown().
 //  - idle_waiters: threads inside wait_until_quiescent().
+//  - spinning: workers in their spin phase (raised on entry, lowered on
+//    leaving it by the worker itself). A submitter that sees a spinner wakes
+//    nobody: the spinner finds the job within microseconds, and a parked
+//    worker woken beside it would only compete for the cores (see submit).
 
 #include <atomic>
 #include <chrono>
@@ -78,6 +82,7 @@ struct alignas(kIsolationBytes) SchedulerCore {
   IsolatedCounter inline_fallbacks;
   IsolatedFlag shutting_down;
   IsolatedCounter idle_waiters;
+  IsolatedCounter spinning;
 
   std::mutex thread_handles_mutex;
   std::vector<platform::ThreadHandle> thread_handles;  // guarded by thread_handles_mutex

@@ -20,6 +20,19 @@ std::size_t choose_target(SchedulerCore& core) {
 
 void wake_after_admission(SchedulerCore& core, std::size_t target, std::uint64_t previous) {
   const std::size_t workers = core.worker_count();
+  // A spinning worker probes the rings and takes the job within a few
+  // microseconds. Waking a parked one beside it would make one runnable
+  // thread more than there are idle cores, and the kernel may then queue the
+  // woken worker behind the caller on the caller's own core. The queued
+  // counter was raised before this load, so a spinner that gives up after
+  // it still sees the job before it parks.
+  if (core.spinning.value.load(std::memory_order_seq_cst) != 0) return;
+  // The target itself when it is parked: it pops the job from its own ring
+  // instead of another worker waking to steal it while the target sleeps on.
+  if (core.idle_bitmap.claim(target)) {
+    core.unpark(target);
+    return;
+  }
   if (auto idle = core.idle_bitmap.claim_lowest()) {
     core.unpark(*idle);
     return;

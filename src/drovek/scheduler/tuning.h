@@ -32,10 +32,14 @@ inline constexpr std::uint32_t kStealBatch = 16;
 // resolves races with thieves over the last elements.
 inline constexpr std::uint64_t kNearEmptyZone = 16;
 
-// Spin rounds (each with a pause hint) before an idle worker parks: about a
-// third of a millisecond, long enough to catch the next call of a tight loop
-// of parallel calls without a sleep/wake round trip.
-inline constexpr std::uint32_t kSpinRounds = 8192;
+// How long an idle worker spins (pause hints, probing for work) before it
+// parks: long enough to catch the next call of a tight loop of parallel
+// calls without a sleep/wake round trip, short enough that a spinner does
+// not hold a core for long that a caller or a woken worker could use. Time,
+// not rounds: a pause lasts 10 ns on some processors and 40 ns on others.
+inline constexpr std::chrono::microseconds kSpinTime{100};
+// Spin rounds between two reads of the clock.
+inline constexpr std::uint32_t kSpinClockInterval = 64;
 // Every this many spin rounds a spinning worker probes others for work ...
 inline constexpr std::uint32_t kSpinProbeInterval = 32;
 // ... looking at up to this many consecutive workers.
@@ -48,9 +52,11 @@ inline constexpr std::chrono::milliseconds kCollectionInterval{500};
 // completion signal for at most kHelpingSleepMs before helping again.
 inline constexpr std::uint32_t kHelpingIdleRounds = 64;
 inline constexpr std::uint32_t kHelpingSleepMs = 1;
-// A waiting outside caller spins this many pause-separated reads (a few
-// milliseconds) before sleeping: most parallel calls end within that window.
-inline constexpr std::uint32_t kCallerSpinReads = 131072;
+// A waiting outside caller that finds no unstarted task to take back spins
+// this long before it sleeps on the completion signal: long enough for a
+// worker to finish its last piece of a balanced call, short enough not to
+// hold a core that a descheduled worker of the same call needs.
+inline constexpr std::chrono::microseconds kCallerSpinTime{50};
 
 // Worker thread stack reservation.
 inline constexpr std::size_t kWorkerStackBytes = 2 * 1024 * 1024;

@@ -1,5 +1,7 @@
 #include "drovek/scheduler/wait_helping.h"
 
+#include <chrono>
+
 #include "drovek/scheduler/find_work.h"
 #include "drovek/scheduler/run_job.h"
 #include "drovek/scheduler/steal.h"
@@ -51,10 +53,14 @@ void wait_as_worker(SchedulerCore& core, std::size_t self, const std::atomic<std
   }
 }
 
+// Spins briefly, then sleeps: by now the caller has taken back every task no
+// worker had started (see drive()), so what remains is running elsewhere.
 void wait_as_outsider(SchedulerCore& core, const std::atomic<std::uint64_t>& outstanding) {
-  for (std::uint32_t i = 0; i < kCallerSpinReads; ++i) {
+  const auto deadline = std::chrono::steady_clock::now() + kCallerSpinTime;
+  for (std::uint32_t round = 0;; ++round) {
     if (done(outstanding)) return;
     platform::cpu_pause();
+    if (round % kSpinClockInterval == kSpinClockInterval - 1 && std::chrono::steady_clock::now() >= deadline) break;
   }
   while (!done(outstanding)) {
     sleep_unless_done(core, outstanding, [&](std::uint32_t observed) { core.completion.wait(observed); });

@@ -1,12 +1,14 @@
 #include "kavo_ops/matrix/generic_kernel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 
 #include "fyrel/gemm/gemm_rows.h"
 #include "kavo_ops/matrix/row_update.h"
 #include "kavo_ops/matrix/tiled_rows.h"
 #include "kavo_ops/parallel/parallel_for.h"
+#include "platform/cpu_pause.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -18,6 +20,10 @@ void check_block(std::uint64_t block) {
         "internal error: entered unreachable code: matmul tile policy must return a power-of-two block <= 32");
   }
 }
+
+// Strips of B one task claims for packing at a time: a few, so that the
+// claims stay cheap next to the copying, and the last ones still spread.
+constexpr std::uint64_t kStripsPerClaim = 2;
 
 // Rows per band handed to one task: whole 32-row blocks, about eight bands
 // per worker so that the last band leaves a core idle for at most an eighth
@@ -54,7 +60,8 @@ void generic_kernel(const MatmulRoute& route, const T* a, const T* b, T* out, st
     row_update_rows(route, a, b, out, r0, r1);
     return;
   }
-  const TiledRows<T> tiles(route, b, false);
+  const TiledRows<T> tiles(route, b);
+  tiles.pack(0, tiles.strips_to_pack());
   auto scratch = tiles.scratch();
   tiles.run(a, out, r0, r1, scratch, zero_fill);
 }
@@ -71,14 +78,38 @@ void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T
     });
     return;
   }
-  const TiledRows<T> tiles(route, b, true);
+  const TiledRows<T> tiles(route, b);
   const std::uint64_t band = band_rows(m, std::max<std::uint64_t>(executor_worker_count(), 1));
-  // One scratch per band is cheap next to a band's work (at least 32 rows of
-  // a product with m * k * n >= 262144).
-  for_each_dynamic_chunk(m, band, [&](std::uint64_t r0, std::uint64_t r1) {
-    auto scratch = tiles.scratch();
-    tiles.run(a, out, r0, r1, scratch, zero_fill);
-  });
+  const std::uint64_t bands = (m + band - 1) / band;
+  const std::uint64_t strips = tiles.strips_to_pack();
+  // One parallel call does both phases, so its workers are woken once: every
+  // task first claims strips of B to pack, waits until all claimed strips are
+  // packed (only running tasks claim, so the wait is for work in progress),
+  // then claims bands of rows. A task that starts late finds less to do.
+  // The counters only hand out indices; `packed` also publishes the packed
+  // strips (release by packers, acquire by the waiters).
+  std::atomic<std::uint64_t> next_strip{0}, packed{0}, next_band{0};
+  auto task = [&](std::uint64_t) {
+    for (std::uint64_t first; (first = next_strip.fetch_add(kStripsPerClaim, std::memory_order_relaxed)) < strips;) {
+      const std::uint64_t end = std::min(strips, first + kStripsPerClaim);
+      tiles.pack(first, end);
+      packed.fetch_add(end - first, std::memory_order_release);
+    }
+    while (packed.load(std::memory_order_acquire) < strips) platform::cpu_pause();
+    fyrel::AlignedBuffer<T> scratch;
+    bool have_scratch = false;  // made on the first band: late tasks may get none
+    for (std::uint64_t index; (index = next_band.fetch_add(1, std::memory_order_relaxed)) < bands;) {
+      if (!have_scratch) scratch = tiles.scratch(), have_scratch = true;
+      const std::uint64_t r0 = index * band;
+      tiles.run(a, out, r0, std::min(m, r0 + band), scratch, zero_fill);
+    }
+  };
+  const std::uint64_t tasks = std::min(std::max(bands, strips), executor_worker_count());
+  if (tasks <= 1) {
+    task(0);
+  } else {
+    for_each_index(tasks, task);
+  }
 }
 
 template void generic_kernel<float>(const MatmulRoute&, const float*, const float*, float*, std::uint64_t,

@@ -2,17 +2,15 @@
 
 #include <algorithm>
 
-#include "drovek/parallel/task_range.h"
 #include "fyrel/gemm/gemm.h"
 #include "fyrel/gemm/gemm_rows.h"
-#include "kavo_ops/parallel/parallel_for.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
 
 template <class T>
-TiledRows<T>::TiledRows(const MatmulRoute& route, const T* b, bool pack_in_parallel)
-    : kernels_(fyrel::active_gemm_kernels<T>()), m_(route.m), n_(route.n), k_(route.k) {
+TiledRows<T>::TiledRows(const MatmulRoute& route, const T* b)
+    : kernels_(fyrel::active_gemm_kernels<T>()), m_(route.m), n_(route.n), k_(route.k), b_(b) {
   // Strides along an axis of extent 1 are never stepped, so any value is
   // replaced by the compact one.
   lda_ = m_ > 1 ? static_cast<std::uint64_t>(route.a_row_stride) : k_;
@@ -25,23 +23,14 @@ TiledRows<T>::TiledRows(const MatmulRoute& route, const T* b, bool pack_in_paral
                    "invariant: tiled product operands are row-major with unit-stride columns");
   panels_ = fyrel::b_in_place(b, ldb, kernels_.nr);
   if (ldb != n_ || !fyrel::gemm_packs_b<T>(m_, n_, k_)) return;
-
-  const std::uint64_t strips = fyrel::strip_count(n_, kernels_.nr);
+  strips_to_pack_ = fyrel::strip_count(n_, kernels_.nr);
   packed_ = fyrel::packed_b_buffer<T>(n_, k_, kernels_.nr);
-  T* packed = packed_.data();
-  auto pack = [&](std::uint64_t first, std::uint64_t end) {
-    fyrel::pack_b_strips(b, n_, k_, kernels_.nr, kernels_.kc, first, end, packed);
-  };
-  const std::uint64_t tasks = pack_in_parallel ? std::min(strips, executor_worker_count()) : 1;
-  if (tasks > 1) {
-    for_each_index(tasks, [&](std::uint64_t t) {
-      const drovek::TaskRange range = drovek::task_range(strips, tasks, t);
-      pack(range.begin, range.end);
-    });
-  } else {
-    pack(0, strips);
-  }
-  panels_ = fyrel::b_packed<T>(packed, n_, kernels_.nr);
+  panels_ = fyrel::b_packed<T>(packed_.data(), n_, kernels_.nr);
+}
+
+template <class T>
+void TiledRows<T>::pack(std::uint64_t first, std::uint64_t end) const noexcept {
+  fyrel::pack_b_strips(b_, n_, k_, kernels_.nr, kernels_.kc, first, end, const_cast<T*>(packed_.data()));
 }
 
 template <class T>

@@ -19,8 +19,14 @@ namespace kavo_ops {
 template <class T>
 class TiledRows {
  public:
-  // Packing is spread over the executor when `pack_in_parallel` is set.
-  TiledRows(const MatmulRoute& route, const T* b, bool pack_in_parallel);
+  // When B is to be packed, only its buffer is made here: strips are filled
+  // by pack() (all of them, before any run()).
+  TiledRows(const MatmulRoute& route, const T* b);
+
+  // How many strips pack() must fill: 0 when B is read in place.
+  std::uint64_t strips_to_pack() const noexcept { return strips_to_pack_; }
+  // Packs strips [first, end); disjoint ranges may be packed concurrently.
+  void pack(std::uint64_t first, std::uint64_t end) const noexcept;
 
   // A's scratch for one thread: enough for any call of run.
   fyrel::AlignedBuffer<T> scratch() const;
@@ -37,6 +43,8 @@ class TiledRows {
   const fyrel::GemmKernels<T>& kernels_;
   std::uint64_t m_, n_, k_;
   std::uint64_t lda_, ldc_;
+  const T* b_;
+  std::uint64_t strips_to_pack_ = 0;
   fyrel::AlignedBuffer<T> packed_;
   fyrel::BPanels<T> panels_;
 };

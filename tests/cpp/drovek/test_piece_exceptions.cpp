@@ -66,6 +66,10 @@ void call_entry(Entry entry, ExecutorSource source, std::size_t pieces, const st
   }
 }
 
+void wait_until(const std::atomic<bool>& flag) {
+  while (!flag.load()) std::this_thread::yield();
+}
+
 // What the caller saw.
 std::string outcome_of(const std::function<void()>& call) {
   try {
@@ -114,8 +118,14 @@ TEST(PieceExceptionTest, TheCallerGetsTheExceptionWhicheverThreadRanThePiece) {
         SCOPED_TRACE(::testing::Message() << entry_name(entry) << ", " << c.expected << ", piece " << failing);
         std::vector<std::atomic<int>> ran(kPieces);
         std::atomic<bool> failed_on_caller{false};
+        std::atomic<bool> failing_entered{false};
         auto piece = [&](std::size_t p) {
+          // The caller holds its own first piece until a worker has started
+          // the failing one: a caller done with its share would otherwise
+          // take back and run tasks that no worker has reached yet.
+          if (p == 0 && failing != 0) wait_until(failing_entered);
           if (p == failing) {
+            failing_entered.store(true);
             failed_on_caller.store(std::this_thread::get_id() == caller);
             throw_kind(c.kind);
           }

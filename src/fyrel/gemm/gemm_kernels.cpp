@@ -12,14 +12,14 @@ namespace {
 // B then streams from L2 rather than staying in L1. Tier A keeps its
 // 64-column strips at 64 KiB (kc = 256).
 constexpr GemmKernels<float> f32_tables[] = {
-    {tier_a::f32_mr, tier_a::f32_nr, 256, tier_a::gemm_tile_f32},
-    {tier_b::f32_mr, tier_b::f32_nr, 512, tier_b::gemm_tile_f32},
-    {tier_c::f32_mr, tier_c::f32_nr, 512, tier_c::gemm_tile_f32},
+    {tier_a::f32_mr, tier_a::f32_nr, 256, tier_a::gemm_tile_f32, tier_a::gemm_small_products_f32},
+    {tier_b::f32_mr, tier_b::f32_nr, 512, tier_b::gemm_tile_f32, tier_b::gemm_small_products_f32},
+    {tier_c::f32_mr, tier_c::f32_nr, 512, tier_c::gemm_tile_f32, tier_c::gemm_small_products_f32},
 };
 constexpr GemmKernels<double> f64_tables[] = {
-    {tier_a::f64_mr, tier_a::f64_nr, 256, tier_a::gemm_tile_f64},
-    {tier_b::f64_mr, tier_b::f64_nr, 512, tier_b::gemm_tile_f64},
-    {tier_c::f64_mr, tier_c::f64_nr, 512, tier_c::gemm_tile_f64},
+    {tier_a::f64_mr, tier_a::f64_nr, 256, tier_a::gemm_tile_f64, tier_a::gemm_small_products_f64},
+    {tier_b::f64_mr, tier_b::f64_nr, 512, tier_b::gemm_tile_f64, tier_b::gemm_small_products_f64},
+    {tier_c::f64_mr, tier_c::f64_nr, 512, tier_c::gemm_tile_f64, tier_c::gemm_small_products_f64},
 };
 
 constexpr std::size_t index_of(platform::Tier tier) noexcept {

@@ -26,6 +26,14 @@ struct GemmKernels {
   std::size_t nr;  // columns of the register tile (vector registers per row x lanes)
   std::size_t kc;  // depth of one k block (C tiles are stored and reloaded between blocks)
   Tile tile;
+  // `count` compact products c[t] = a[t] * b[t] (m x k times k x n, rows
+  // unit-stride and adjacent; a and b advance by a_step and b_step elements
+  // per product, c by m * n), each element the tile's chain from +0 over p
+  // ascending: the bits of `tile` over a zeroed C, without a call per tile.
+  // For small products, where the per-call work would dominate.
+  using SmallProducts = void (*)(std::size_t count, const T* a, std::size_t a_step, const T* b, std::size_t b_step,
+                                 T* c, std::size_t m, std::size_t n, std::size_t k) noexcept;
+  SmallProducts small_products;
 };
 
 template <class T>

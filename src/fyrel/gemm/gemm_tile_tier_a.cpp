@@ -23,6 +23,7 @@ struct VecF32 {
   static Reg load(const float* p, Mask m) { return _mm512_maskz_loadu_ps(m, p); }
   static void store(float* p, Reg v) { _mm512_storeu_ps(p, v); }
   static void store(float* p, Reg v, Mask m) { _mm512_mask_storeu_ps(p, m, v); }
+  static Reg zero() { return _mm512_setzero_ps(); }
   static Reg broadcast(const float* p) { return _mm512_set1_ps(*p); }
   static Reg fma(Reg x, Reg y, Reg acc) { return _mm512_fmadd_ps(x, y, acc); }
 };
@@ -37,6 +38,7 @@ struct VecF64 {
   static Reg load(const double* p, Mask m) { return _mm512_maskz_loadu_pd(m, p); }
   static void store(double* p, Reg v) { _mm512_storeu_pd(p, v); }
   static void store(double* p, Reg v, Mask m) { _mm512_mask_storeu_pd(p, m, v); }
+  static Reg zero() { return _mm512_setzero_pd(); }
   static Reg broadcast(const double* p) { return _mm512_set1_pd(*p); }
   static Reg fma(Reg x, Reg y, Reg acc) { return _mm512_fmadd_pd(x, y, acc); }
 };
@@ -51,6 +53,16 @@ void gemm_tile_f32(std::size_t k, const float* a, std::size_t lda, const float* 
 void gemm_tile_f64(std::size_t k, const double* a, std::size_t lda, const double* b, std::size_t ldb, double* c,
                    std::size_t ldc, std::size_t rows, std::size_t cols) noexcept {
   TileKernel<VecF64, f64_nr / VecF64::lanes>::tile<f64_mr>(k, a, lda, b, ldb, c, ldc, rows, cols);
+}
+
+void gemm_small_products_f32(std::size_t count, const float* a, std::size_t a_step, const float* b,
+                             std::size_t b_step, float* c, std::size_t m, std::size_t n, std::size_t k) noexcept {
+  TileKernel<VecF32, f32_nr / VecF32::lanes>::small_products<f32_mr>(count, a, a_step, b, b_step, c, m, n, k);
+}
+
+void gemm_small_products_f64(std::size_t count, const double* a, std::size_t a_step, const double* b,
+                             std::size_t b_step, double* c, std::size_t m, std::size_t n, std::size_t k) noexcept {
+  TileKernel<VecF64, f64_nr / VecF64::lanes>::small_products<f64_mr>(count, a, a_step, b, b_step, c, m, n, k);
 }
 
 }  // namespace fyrel::tier_a

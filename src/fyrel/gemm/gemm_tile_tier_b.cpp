@@ -25,6 +25,7 @@ struct VecF32 {
   static Reg load(const float* p, Mask m) { return _mm256_maskload_ps(p, m); }
   static void store(float* p, Reg v) { _mm256_storeu_ps(p, v); }
   static void store(float* p, Reg v, Mask m) { _mm256_maskstore_ps(p, m, v); }
+  static Reg zero() { return _mm256_setzero_ps(); }
   static Reg broadcast(const float* p) { return _mm256_broadcast_ss(p); }
   static Reg fma(Reg x, Reg y, Reg acc) { return _mm256_fmadd_ps(x, y, acc); }
 };
@@ -41,6 +42,7 @@ struct VecF64 {
   static Reg load(const double* p, Mask m) { return _mm256_maskload_pd(p, m); }
   static void store(double* p, Reg v) { _mm256_storeu_pd(p, v); }
   static void store(double* p, Reg v, Mask m) { _mm256_maskstore_pd(p, m, v); }
+  static Reg zero() { return _mm256_setzero_pd(); }
   static Reg broadcast(const double* p) { return _mm256_broadcast_sd(p); }
   static Reg fma(Reg x, Reg y, Reg acc) { return _mm256_fmadd_pd(x, y, acc); }
 };
@@ -55,6 +57,16 @@ void gemm_tile_f32(std::size_t k, const float* a, std::size_t lda, const float* 
 void gemm_tile_f64(std::size_t k, const double* a, std::size_t lda, const double* b, std::size_t ldb, double* c,
                    std::size_t ldc, std::size_t rows, std::size_t cols) noexcept {
   TileKernel<VecF64, f64_nr / VecF64::lanes>::tile<f64_mr>(k, a, lda, b, ldb, c, ldc, rows, cols);
+}
+
+void gemm_small_products_f32(std::size_t count, const float* a, std::size_t a_step, const float* b,
+                             std::size_t b_step, float* c, std::size_t m, std::size_t n, std::size_t k) noexcept {
+  TileKernel<VecF32, f32_nr / VecF32::lanes>::small_products<f32_mr>(count, a, a_step, b, b_step, c, m, n, k);
+}
+
+void gemm_small_products_f64(std::size_t count, const double* a, std::size_t a_step, const double* b,
+                             std::size_t b_step, double* c, std::size_t m, std::size_t n, std::size_t k) noexcept {
+  TileKernel<VecF64, f64_nr / VecF64::lanes>::small_products<f64_mr>(count, a, a_step, b, b_step, c, m, n, k);
 }
 
 }  // namespace fyrel::tier_b

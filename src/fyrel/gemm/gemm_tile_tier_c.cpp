@@ -25,7 +25,31 @@ void tile(std::size_t k, const T* a, std::size_t lda, const T* b, std::size_t ld
   }
 }
 
+template <class T, std::size_t MR, std::size_t NR>
+void small_products(std::size_t count, const T* a, std::size_t a_step, const T* b, std::size_t b_step, T* c,
+                    std::size_t m, std::size_t n, std::size_t k) noexcept {
+  for (std::size_t t = 0; t < count; ++t, a += a_step, b += b_step, c += m * n) {
+    // Zero first, then the tiles chain onto it: the bits of any tiling.
+    for (std::size_t e = 0; e < m * n; ++e) c[e] = T(0);
+    for (std::size_t i = 0; i < m; i += MR) {
+      for (std::size_t j = 0; j < n; j += NR) {
+        tile<T, NR>(k, a + i * k, k, b + j, n, c + i * n + j, n, m - i < MR ? m - i : MR, n - j < NR ? n - j : NR);
+      }
+    }
+  }
+}
+
 }  // namespace
+
+void gemm_small_products_f32(std::size_t count, const float* a, std::size_t a_step, const float* b,
+                             std::size_t b_step, float* c, std::size_t m, std::size_t n, std::size_t k) noexcept {
+  small_products<float, f32_mr, f32_nr>(count, a, a_step, b, b_step, c, m, n, k);
+}
+
+void gemm_small_products_f64(std::size_t count, const double* a, std::size_t a_step, const double* b,
+                             std::size_t b_step, double* c, std::size_t m, std::size_t n, std::size_t k) noexcept {
+  small_products<double, f64_mr, f64_nr>(count, a, a_step, b, b_step, c, m, n, k);
+}
 
 void gemm_tile_f32(std::size_t k, const float* a, std::size_t lda, const float* b, std::size_t ldb, float* c,
                    std::size_t ldc, std::size_t rows, std::size_t cols) noexcept {

@@ -23,7 +23,9 @@ struct TileKernel {
   using Mask = typename V::Mask;
   static constexpr std::size_t lanes = V::lanes;
 
-  template <int R, bool Full>
+  // FromZero: the accumulators start at +0 instead of C's values, the bits
+  // of a tile over a zeroed C (small products overwrite without zeroing C).
+  template <int R, bool Full, bool FromZero = false>
   static void run(std::size_t k, const T* a, std::size_t lda, const T* b, std::size_t ldb, T* c, std::size_t ldc,
                   std::size_t cols) noexcept {
     Mask masks[NV];
@@ -39,7 +41,9 @@ struct TileKernel {
 #pragma GCC unroll 4
       for (int v = 0; v < NV; ++v) {
         T* at = c + i * ldc + v * lanes;
-        if constexpr (Full) {
+        if constexpr (FromZero) {
+          acc[i][v] = V::zero();
+        } else if constexpr (Full) {
           acc[i][v] = V::load(at);
         } else {
           acc[i][v] = V::load(at, masks[v]);
@@ -81,25 +85,44 @@ struct TileKernel {
     }
   }
 
-  template <int R>
+  template <int R, bool FromZero = false>
   static void rows_of(std::size_t k, const T* a, std::size_t lda, const T* b, std::size_t ldb, T* c,
                       std::size_t ldc, std::size_t cols) noexcept {
-    if (cols == NV * lanes) return run<R, true>(k, a, lda, b, ldb, c, ldc, cols);
+    if (cols == NV * lanes) return run<R, true, FromZero>(k, a, lda, b, ldb, c, ldc, cols);
     // A narrow tile (the last strip) runs only the vectors that hold columns.
     if constexpr (NV > 1) {
-      if (cols <= (NV - 1) * lanes) return TileKernel<V, NV - 1>::template rows_of<R>(k, a, lda, b, ldb, c, ldc, cols);
+      if (cols <= (NV - 1) * lanes) {
+        return TileKernel<V, NV - 1>::template rows_of<R, FromZero>(k, a, lda, b, ldb, c, ldc, cols);
+      }
     }
-    run<R, false>(k, a, lda, b, ldb, c, ldc, cols);
+    run<R, false, FromZero>(k, a, lda, b, ldb, c, ldc, cols);
   }
 
   // Dispatches on the row count (1 .. MR) so each count has its own fully
   // unrolled loop with fewer broadcasts.
-  template <int MR>
+  template <int MR, bool FromZero = false>
   static void tile(std::size_t k, const T* a, std::size_t lda, const T* b, std::size_t ldb, T* c, std::size_t ldc,
                    std::size_t rows, std::size_t cols) noexcept {
     if (rows == 0 || cols == 0) return;
-    if (rows >= MR) return rows_of<MR>(k, a, lda, b, ldb, c, ldc, cols);
-    if constexpr (MR > 1) return tile<MR - 1>(k, a, lda, b, ldb, c, ldc, rows, cols);
+    if (rows >= MR) return rows_of<MR, FromZero>(k, a, lda, b, ldb, c, ldc, cols);
+    if constexpr (MR > 1) return tile<MR - 1, FromZero>(k, a, lda, b, ldb, c, ldc, rows, cols);
+  }
+
+  // `count` compact products c[t] = a[t] * b[t] (m x k times k x n; a and b
+  // advance by a_step and b_step elements per product, 0 for one shared
+  // matrix), each in tiles of MR rows that start from zero: the bits of the
+  // tile kernel over a zeroed C, without the call per tile.
+  template <int MR>
+  static void small_products(std::size_t count, const T* a, std::size_t a_step, const T* b, std::size_t b_step, T* c,
+                             std::size_t m, std::size_t n, std::size_t k) noexcept {
+    for (std::size_t t = 0; t < count; ++t, a += a_step, b += b_step, c += m * n) {
+      for (std::size_t i = 0; i < m; i += MR) {
+        for (std::size_t j = 0; j < n; j += NV * lanes) {
+          const std::size_t cols = n - j < NV * lanes ? n - j : NV * lanes;
+          tile<MR, true>(k, a + i * k, k, b + j, n, c + i * n + j, n, m - i < MR ? m - i : MR, cols);
+        }
+      }
+    }
   }
 };
 

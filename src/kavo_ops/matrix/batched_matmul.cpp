@@ -1,11 +1,13 @@
 #include "kavo_ops/matrix/batched_matmul.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <optional>
 
 #include "kavo/layout/shape_arithmetic.h"
 #include "kavo_ops/matrix/matmul.h"
+#include "kavo_ops/matrix/small_batched_products.h"
 #include "kavo_ops/parallel/parallel_for.h"
 #include "platform/invariant_failure.h"
 
@@ -15,6 +17,10 @@ namespace {
 // Batches per chunk handed to a task: enough to make the hand-out cheap,
 // few enough that both cores finish together.
 constexpr std::uint64_t kBatchChunk = 64;
+
+// Multiply-adds of small batches per chunk of the register loop: about
+// 50 microseconds of work, what waking a parked worker costs.
+constexpr std::uint64_t kSmallBatchedChunkWork = 1 << 21;
 
 constexpr const char* kBatchLayout = "invariant: batch submatrix layout derives from a validated parent";
 
@@ -70,6 +76,16 @@ kavo::Expected<void> batched_matmul_into(const kavo::View<T, 3>& a, const kavo::
                                          const kavo::MutView<T, 3>& out) {
   const std::uint64_t batches = out.layout.shape[0];
   if (kavo::has_zero_extent(out.layout.shape_span())) return {};
+  if (small_batched_products_apply(a, b, out)) {
+    // No error is possible past the check: one loop, cut into chunks only
+    // when the work pays for waking a second core.
+    const std::uint64_t m = out.layout.shape[1], n = out.layout.shape[2], k = a.layout.shape[2];
+    const std::uint64_t chunk = std::max<std::uint64_t>(1, kSmallBatchedChunkWork / (m * n * k));
+    for_each_dynamic_chunk(batches, chunk, [&](std::uint64_t first, std::uint64_t end) {
+      small_batched_products(a, b, out, first, end);
+    });
+    return {};
+  }
   auto one_batch = [&](std::uint64_t t) {
     return matmul_into(batch_matrix<kavo::View<T, 2>>(a, t), batch_matrix<kavo::View<T, 2>>(b, t),
                        batch_matrix<kavo::MutView<T, 2>>(out, t));

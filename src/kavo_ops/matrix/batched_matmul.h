@@ -5,9 +5,12 @@
 // max(A, B) batches, or none when either side has none. Anything else is
 // ShapeMismatch with both full shapes.
 //
-// Empty results return at once. From 1024 batches on, batches run one per
-// index on the executor (the products inside then run on their own thread);
-// the first error stops the batches that have not started and is returned.
+// Empty results return at once. Small compact batches (m, n, k in [2, 16])
+// run through one register loop (small_batched_products.h), on the executor
+// in chunks once the work pays for a second core. Otherwise, from 1024
+// batches on, batches run one per index on the executor (the products inside
+// then run on their own thread); the first error stops the batches that have
+// not started and is returned.
 
 #include <cstdint>
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <numeric>
 
 #include "fyrel/gemm/gemm_rows.h"
 #include "kavo_ops/matrix/row_update.h"
@@ -25,14 +26,17 @@ void check_block(std::uint64_t block) {
 // claims stay cheap next to the copying, and the last ones still spread.
 constexpr std::uint64_t kStripsPerClaim = 2;
 
-// Rows per band handed to one task: whole 32-row blocks, about eight bands
-// per worker so that the last band leaves a core idle for at most an eighth
-// of its share (four per worker measured 5-10 % slower at n = 2048), and at
-// most fyrel's band so the band's slice of A stays in the level-2 cache.
-std::uint64_t band_rows(std::uint64_t m, std::uint64_t workers) {
+// Rows per band handed to one task: whole multiples of both 32 and the tile
+// height (a band edge inside a tile would leave a short tile at every band),
+// about eight bands per worker so that the last band leaves a core idle for
+// at most an eighth of its share (four per worker measured 5-10 % slower at
+// n = 2048), and at most fyrel's band unless one unit is taller, so the
+// band's slice of A stays in the level-2 cache.
+std::uint64_t band_rows(std::uint64_t m, std::uint64_t workers, std::uint64_t tile_rows) {
+  const std::uint64_t unit = std::lcm(kMatmulRowBlock, std::max<std::uint64_t>(tile_rows, 1));
   const std::uint64_t eighth_share = (m + 8 * workers - 1) / (8 * workers);
-  const std::uint64_t blocks = (eighth_share + kMatmulRowBlock - 1) / kMatmulRowBlock;
-  return std::clamp<std::uint64_t>(blocks * kMatmulRowBlock, kMatmulRowBlock, fyrel::kBandRows);
+  const std::uint64_t units = (eighth_share + unit - 1) / unit;
+  return std::clamp<std::uint64_t>(units * unit, unit, std::max<std::uint64_t>(unit, fyrel::kBandRows));
 }
 
 // Rows [r0, r1) of the output set to zero, whatever its strides.
@@ -79,7 +83,8 @@ void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T
     return;
   }
   const TiledRows<T> tiles(route, b);
-  const std::uint64_t band = band_rows(m, std::max<std::uint64_t>(executor_worker_count(), 1));
+  const std::uint64_t band =
+      band_rows(m, std::max<std::uint64_t>(executor_worker_count(), 1), fyrel::active_gemm_kernels<T>().mr);
   const std::uint64_t bands = (m + band - 1) / band;
   const std::uint64_t strips = tiles.strips_to_pack();
   // One parallel call does both phases, so its workers are woken once: every

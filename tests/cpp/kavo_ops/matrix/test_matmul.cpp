@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -318,6 +319,45 @@ TEST(BatchedMatmul, ParallelBatchesMatchOneProductEach) {
     EXPECT_TRUE(same_bits(std::vector<float>(out.begin() + t * m * n, out.begin() + (t + 1) * m * n), one)) << t;
   }
 }
+
+// Small compact batches take the register loop; every batch must equal its
+// own matmul_into bit for bit on each tier, broadcast operands, signed
+// zeros and infinities (a zero times an infinity is NaN in the tiled chain)
+// and a parallel split included.
+class SmallBatchedMatmulTest : public TierTest {};
+
+TEST_P(SmallBatchedMatmulTest, EachBatchEqualsItsOwnProductBitForBit) {
+  const struct {
+    std::uint64_t a_batches, b_batches, m, k, n;
+  } cases[] = {{5, 5, 4, 4, 4},  {3, 3, 2, 2, 2},  {4, 1, 7, 3, 13}, {1, 6, 16, 16, 16}, {2, 2, 13, 16, 9},
+               {3, 3, 6, 5, 12}, {3, 3, 16, 2, 5}, {600, 600, 16, 16, 16}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.a_batches << " x " << c.m << "x" << c.k << " . " << c.b_batches << " x "
+                                      << c.k << "x" << c.n);
+    const std::uint64_t batches = std::max(c.a_batches, c.b_batches);
+    auto a = make<float>(c.a_batches * c.m, c.k, Order::Row, 5).storage;
+    auto b = make<float>(c.b_batches * c.k, c.n, Order::Row, 6).storage;
+    a[1] = -0.0f, a[c.k] = 0.0f, b[0] = std::numeric_limits<float>::infinity(), b[b.size() - 1] = -0.0f;
+    std::vector<float> out(batches * c.m * c.n, 7.0f);  // overwritten
+    kavo::MutView<float, 3> out_view{
+        out.data(), out.size(), {{batches, c.m, c.n}, {std::int64_t(c.m * c.n), std::int64_t(c.n), 1}, 0}, false};
+    ASSERT_TRUE(batched_matmul_into(batch_view(a, c.a_batches, c.m, c.k), batch_view(b, c.b_batches, c.k, c.n),
+                                    out_view));
+    for (std::uint64_t t = 0; t < batches; ++t) {
+      std::vector<float> one(c.m * c.n, 0.0f);
+      const std::uint64_t ta = c.a_batches == 1 ? 0 : t, tb = c.b_batches == 1 ? 0 : t;
+      kavo::View<float, 2> a_t{a.data(), a.size(), {{c.m, c.k}, {std::int64_t(c.k), 1}, ta * c.m * c.k}};
+      kavo::View<float, 2> b_t{b.data(), b.size(), {{c.k, c.n}, {std::int64_t(c.n), 1}, tb * c.k * c.n}};
+      ASSERT_TRUE(matmul_into(a_t, b_t,
+                              kavo::MutView<float, 2>{one.data(), one.size(), {{c.m, c.n}, {std::int64_t(c.n), 1}, 0}, false}));
+      ASSERT_TRUE(same_bits(std::vector<float>(out.begin() + t * c.m * c.n, out.begin() + (t + 1) * c.m * c.n), one))
+          << "batch " << t;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTiers, SmallBatchedMatmulTest, ::testing::ValuesIn(tier_testing::all_tiers),
+                         tier_testing::TierName());
 
 TEST(BatchedMatmul, FirstErrorStopsTheBatches) {
   for (std::uint64_t batches : {std::uint64_t(3), kParallelBatches + 1}) {

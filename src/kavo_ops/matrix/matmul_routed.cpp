@@ -88,7 +88,7 @@ kavo::Expected<void> matmul_routed(const kavo::View<T, 2>& a, const kavo::View<T
   const bool unit_columns = r.out_col_stride == 1 && r.b_col_stride == 1;
   if (unit_columns && r.m > 1 && r.k > 0 && r.n > 0) {
     // The kernels zero their own rows, in parallel for large products.
-    if (is_large_product(r.m, r.k, r.n)) {
+    if (is_large_tiled_product<T>(r.m, r.k, r.n)) {
       parallel_generic_kernel(r, origin(a_rm), origin(b_rm), out_origin, !accumulate);
     } else {
       generic_kernel(r, origin(a_rm), origin(b_rm), out_origin, 0, r.m, kMatmulRowBlock, !accumulate);

@@ -115,7 +115,8 @@ struct RouteCase {
 constexpr RouteCase route_cases[] = {
     {"tiled small", Order::Row, Order::Row, 20, 33, 27, RouteCase::Chain},
     {"tiled small wide m", Order::Row, Order::Row, 63, 100, 100, RouteCase::Chain},
-    {"tiled large parallel", Order::Row, Order::Row, 64, 64, 64, RouteCase::Chain},
+    {"tiled small by its own rule", Order::Row, Order::Row, 64, 64, 64, RouteCase::Chain},
+    {"tiled large parallel", Order::Row, Order::Row, 256, 128, 256, RouteCase::Chain},
     {"tiled large packed B", Order::Row, Order::Row, 200, 300, 250, RouteCase::Chain},
     {"tiled after copying padded A", Order::Padded, Order::Row, 70, 50, 40, RouteCase::Chain},
     {"tiled after copying padded B", Order::Row, Order::Padded, 9, 40, 33, RouteCase::Chain},
@@ -218,6 +219,13 @@ TEST(MatmulSizeRule, LargeFrom64RowsAnd262144MultiplyAdds) {
   EXPECT_FALSE(is_large_product(63, 100, 100));
   EXPECT_FALSE(is_large_product(64, 64, 63));
   EXPECT_TRUE(is_large_product(64, std::uint64_t(1) << 40, std::uint64_t(1) << 40));  // saturates
+  // The tiled route: 2^23 float32 or 2^22 float64 multiply-adds.
+  EXPECT_TRUE(is_large_tiled_product<float>(256, 128, 256));
+  EXPECT_FALSE(is_large_tiled_product<float>(256, 128, 255));
+  EXPECT_TRUE(is_large_tiled_product<double>(128, 128, 256));
+  EXPECT_FALSE(is_large_tiled_product<double>(128, 127, 256));
+  EXPECT_FALSE(is_large_tiled_product<float>(63, 1 << 20, 1 << 20));
+  EXPECT_TRUE(is_large_tiled_product<double>(64, std::uint64_t(1) << 40, std::uint64_t(1) << 40));
 }
 
 TEST(MatmulErrors, ShapesStorageAndAliasing) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <numeric>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -99,6 +101,39 @@ TEST(ParallelForTest, TheCallerRunsTheFirstTaskItself) {
   EXPECT_TRUE(log.each_once());
   const auto me = std::this_thread::get_id();
   for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(log.runner[i] == me, i < 2) << i;
+}
+
+// After an idle pause (every worker parked), a call of W + 1 tasks must get
+// every worker running at once: each piece waits until all have started.
+// A worker left parked, or woken and left without its job, fails it.
+TEST(ParallelForTest, AfterAnIdlePauseEveryWorkerRunsATaskOfTheCall) {
+  for (std::size_t workers : {std::size_t{1}, std::size_t{2}, std::size_t{3}}) {
+    SCOPED_TRACE(::testing::Message() << workers << " workers");
+    Executor executor = make_executor(workers);
+    CountingSource source{&executor};
+    SchedulerCore& core = executor.scheduler();
+    for (int round = 0; round < 3; ++round) {
+      for (std::size_t w = 0; w < workers; ++w) {
+        while (!core.idle_bitmap.is_set(w)) std::this_thread::yield();
+      }
+      const std::size_t tasks = workers + 1;
+      std::atomic<std::size_t> started{0};
+      std::mutex mutex;
+      std::set<std::thread::id> runners;
+      auto piece = [&](std::size_t) {
+        {
+          std::lock_guard lock(mutex);
+          runners.insert(std::this_thread::get_id());
+        }
+        started.fetch_add(1);
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (started.load() < tasks && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+      };
+      index_on(source.source(), tasks, piece);
+      EXPECT_EQ(started.load(), tasks);
+      EXPECT_EQ(runners.size(), tasks);
+    }
+  }
 }
 
 TEST(ParallelForTest, TheCallerTakesBackTasksNoWorkerHasStarted) {

@@ -12,7 +12,7 @@ Rows give the median and the 90th percentile per mode, and the CPU time of
 each drovek-worker thread over the mode's kavo calls (from
 /proc/self/task/*/schedstat): a worker with none sat out every call.
 
-Usage: python bench/bench_parallel_modes.py [--quick]
+Usage: python bench/bench_parallel_modes.py [--quick] [--case NAME ...]
 """
 
 import os
@@ -105,13 +105,15 @@ def calls_for(seconds_per_call):
     return max(9, min(41, int(1.5 / max(seconds_per_call, 1e-6))))
 
 
-def run(quick=False):
+def run(quick=False, only=None):
     print("\n== parallel functions by mode: (a) back to back, (b) after a 0.15 s pause, (c) alternating with the reference")
     print(
         f"{'function':<9} {'size':>5} {'mode':>4} {'kavo median':>12} {'kavo p90':>10} {'ref median':>11} {'ref p90':>10}"
         f" {'ratio':>6}  worker CPU per call"
     )
     for function, size, kavo_call, reference_call in cases(quick):
+        if only and f"{function}{size}" not in only and function not in only:
+            continue
         kavo_call()
         reference_call()
         calls = calls_for(timed(kavo_call))
@@ -129,4 +131,6 @@ def run(quick=False):
 if __name__ == "__main__":
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--quick", action="store_true", help="matmul 256 and 1024 only")
-    run(parser.parse_args().quick)
+    parser.add_argument("--case", action="append", help="only this function (matmul) or case (matmul1024)")
+    arguments = parser.parse_args()
+    run(arguments.quick, arguments.case)

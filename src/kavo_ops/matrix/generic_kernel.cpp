@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <numeric>
 
 #include "fyrel/gemm/gemm_rows.h"
 #include "kavo_ops/matrix/row_update.h"
@@ -26,17 +25,19 @@ void check_block(std::uint64_t block) {
 // claims stay cheap next to the copying, and the last ones still spread.
 constexpr std::uint64_t kStripsPerClaim = 2;
 
-// Rows per band handed to one task: whole multiples of both 32 and the tile
-// height (a band edge inside a tile would leave a short tile at every band),
-// about eight bands per worker so that the last band leaves a core idle for
-// at most an eighth of its share (four per worker measured 5-10 % slower at
-// n = 2048), and at most fyrel's band unless one unit is taller, so the
-// band's slice of A stays in the level-2 cache.
+// Rows per band handed to one task: whole tiles of about 32 rows (a band
+// edge inside a tile would leave a short tile at every band), about eight
+// bands per worker so that the last band leaves a core idle for at most an
+// eighth of its share (four per worker measured 5-10 % slower at n = 2048),
+// and at most fyrel's band, so the band's slice of A stays in the level-2
+// cache.
 std::uint64_t band_rows(std::uint64_t m, std::uint64_t workers, std::uint64_t tile_rows) {
-  const std::uint64_t unit = std::lcm(kMatmulRowBlock, std::max<std::uint64_t>(tile_rows, 1));
+  const std::uint64_t tile = std::max<std::uint64_t>(tile_rows, 1);
+  const std::uint64_t unit = tile * ((kMatmulRowBlock + tile - 1) / tile);
   const std::uint64_t eighth_share = (m + 8 * workers - 1) / (8 * workers);
   const std::uint64_t units = (eighth_share + unit - 1) / unit;
-  return std::clamp<std::uint64_t>(units * unit, unit, std::max<std::uint64_t>(unit, fyrel::kBandRows));
+  const std::uint64_t most = std::max<std::uint64_t>(unit, fyrel::kBandRows - fyrel::kBandRows % unit);
+  return std::clamp<std::uint64_t>(units * unit, unit, most);
 }
 
 // Rows [r0, r1) of the output set to zero, whatever its strides.

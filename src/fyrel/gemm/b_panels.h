@@ -53,6 +53,21 @@ template <class T>
 void pack_b_strips(const T* b, std::size_t n, std::size_t k, std::size_t nr, std::size_t kc, std::size_t first,
                    std::size_t end, T* packed) noexcept;
 
+// The same for the k block starting at row p0 only (a multiple of kc):
+// blocks and strip ranges may be packed in parallel, in any order.
+template <class T>
+void pack_b_block_strips(const T* b, std::size_t n, std::size_t k, std::size_t nr, std::size_t kc, std::size_t p0,
+                         std::size_t first, std::size_t end, T* packed) noexcept;
+
+// The panels of the k block starting at row p0, addressed as a matrix of
+// its own (block 0 of depth min(kc, k - p0)).
+template <class T>
+BPanels<T> block_panels(const BPanels<T>& panels, std::size_t p0) noexcept {
+  BPanels<T> block = panels;
+  block.base = panels.base + p0 * panels.block_row_stride;
+  return block;
+}
+
 template <class T>
 BPanels<T> b_packed(const T* packed, std::size_t n, std::size_t nr) noexcept {
   return {packed, nr, strip_count(n, nr) * nr, true, nr};

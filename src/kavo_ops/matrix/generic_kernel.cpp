@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <vector>
 
 #include "fyrel/gemm/gemm_rows.h"
 #include "kavo_ops/matrix/row_update.h"
@@ -88,26 +89,35 @@ void parallel_generic_kernel(const MatmulRoute& route, const T* a, const T* b, T
       band_rows(m, std::max<std::uint64_t>(executor_worker_count(), 1), fyrel::active_gemm_kernels<T>().mr);
   const std::uint64_t bands = (m + band - 1) / band;
   const std::uint64_t strips = tiles.strips_to_pack();
+  const std::uint64_t blocks = strips == 0 ? 0 : tiles.k_blocks();
+  const std::uint64_t claims_per_block = (strips + kStripsPerClaim - 1) / kStripsPerClaim;
   // One parallel call does both phases, so its workers are woken once: every
-  // task first claims strips of B to pack, waits until all claimed strips are
-  // packed (only running tasks claim, so the wait is for work in progress),
-  // then claims bands of rows. A task that starts late finds less to do.
-  // The counters only hand out indices; `packed` also publishes the packed
-  // strips (release by packers, acquire by the waiters).
-  std::atomic<std::uint64_t> next_strip{0}, packed{0}, next_band{0};
+  // task first claims strips of B to pack, k block by k block, then claims
+  // bands of rows, starting each k block of a band once that block is
+  // packed. Only running tasks claim strips, so a wait is for packing in
+  // progress; a task that starts late finds less to do. The claim counters
+  // only hand out indices; block_ready publishes the packed strips (release
+  // by packers, acquire by the bands).
+  std::atomic<std::uint64_t> next_claim{0}, next_band{0};
+  std::vector<std::atomic<std::uint64_t>> block_ready(blocks);
   auto task = [&](std::uint64_t) {
-    for (std::uint64_t first; (first = next_strip.fetch_add(kStripsPerClaim, std::memory_order_relaxed)) < strips;) {
+    for (std::uint64_t claim; (claim = next_claim.fetch_add(1, std::memory_order_relaxed)) < blocks * claims_per_block;) {
+      const std::uint64_t block = claim / claims_per_block;
+      const std::uint64_t first = claim % claims_per_block * kStripsPerClaim;
       const std::uint64_t end = std::min(strips, first + kStripsPerClaim);
-      tiles.pack(first, end);
-      packed.fetch_add(end - first, std::memory_order_release);
+      tiles.pack_block(block, first, end);
+      block_ready[block].fetch_add(end - first, std::memory_order_release);
     }
-    while (packed.load(std::memory_order_acquire) < strips) platform::cpu_pause();
     fyrel::AlignedBuffer<T> scratch;
     bool have_scratch = false;  // made on the first band: late tasks may get none
     for (std::uint64_t index; (index = next_band.fetch_add(1, std::memory_order_relaxed)) < bands;) {
       if (!have_scratch) scratch = tiles.scratch(), have_scratch = true;
       const std::uint64_t r0 = index * band;
-      tiles.run(a, out, r0, std::min(m, r0 + band), scratch, zero_fill);
+      if (blocks == 0) {
+        tiles.run(a, out, r0, std::min(m, r0 + band), scratch, zero_fill);
+      } else {
+        tiles.run_as_packed(a, out, r0, std::min(m, r0 + band), scratch, zero_fill, block_ready.data());
+      }
     }
   };
   const std::uint64_t tasks = std::min(std::max(bands, strips), executor_worker_count());

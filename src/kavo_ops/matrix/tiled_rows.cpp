@@ -4,6 +4,7 @@
 
 #include "fyrel/gemm/gemm.h"
 #include "fyrel/gemm/gemm_rows.h"
+#include "platform/cpu_pause.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -26,6 +27,12 @@ TiledRows<T>::TiledRows(const MatmulRoute& route, const T* b)
   strips_to_pack_ = fyrel::strip_count(n_, kernels_.nr);
   packed_ = fyrel::packed_b_buffer<T>(n_, k_, kernels_.nr);
   panels_ = fyrel::b_packed<T>(packed_.data(), n_, kernels_.nr);
+}
+
+template <class T>
+void TiledRows<T>::pack_block(std::uint64_t block, std::uint64_t first, std::uint64_t end) const noexcept {
+  fyrel::pack_b_block_strips(b_, n_, k_, kernels_.nr, kernels_.kc, block * kernels_.kc, first, end,
+                             const_cast<T*>(packed_.data()));
 }
 
 template <class T>
@@ -52,6 +59,26 @@ void TiledRows<T>::run(const T* a, T* out, std::uint64_t r0, std::uint64_t r1, f
     }
     fyrel::gemm_rows(kernels_, a + r * lda_, lda_, panels_, band, ldc_, rows, n_, k_,
                      scratch.size() == 0 ? nullptr : scratch.data());
+  }
+}
+
+template <class T>
+void TiledRows<T>::run_as_packed(const T* a, T* out, std::uint64_t r0, std::uint64_t r1,
+                                 fyrel::AlignedBuffer<T>& scratch, bool zero_fill,
+                                 const std::atomic<std::uint64_t>* block_ready) const {
+  // Each k block as a product of its own: the C tiles are stored after one
+  // block and reloaded by the next, exactly as gemm_rows does between blocks.
+  for (std::uint64_t r = r0; r < r1; r += fyrel::kBandRows) {
+    const std::uint64_t rows = std::min<std::uint64_t>(fyrel::kBandRows, r1 - r);
+    T* band = out + r * ldc_;
+    if (zero_fill) {
+      for (std::uint64_t i = 0; i < rows; ++i) std::fill_n(band + i * ldc_, n_, T(0));
+    }
+    for (std::uint64_t block = 0, p0 = 0; p0 < k_; ++block, p0 += kernels_.kc) {
+      while (block_ready[block].load(std::memory_order_acquire) < strips_to_pack_) platform::cpu_pause();
+      fyrel::gemm_rows(kernels_, a + r * lda_ + p0, lda_, fyrel::block_panels(panels_, p0), band, ldc_, rows, n_,
+                       std::min<std::uint64_t>(kernels_.kc, k_ - p0), scratch.size() == 0 ? nullptr : scratch.data());
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 // unit-stride columns, out's columns are unit-stride and its row stride is
 // at least n. B is packed when it is compact and gemm would pack it.
 
+#include <atomic>
 #include <cstdint>
 
 #include "fyrel/aligned_buffer.h"
@@ -23,10 +24,15 @@ class TiledRows {
   // by pack() (all of them, before any run()).
   TiledRows(const MatmulRoute& route, const T* b);
 
-  // How many strips pack() must fill: 0 when B is read in place.
+  // How many strips pack() must fill per k block: 0 when B is read in place.
   std::uint64_t strips_to_pack() const noexcept { return strips_to_pack_; }
-  // Packs strips [first, end); disjoint ranges may be packed concurrently.
+  // k blocks of B (the depth of each is the tier's kc, the last shorter).
+  std::uint64_t k_blocks() const noexcept { return (k_ + kernels_.kc - 1) / kernels_.kc; }
+  // Packs strips [first, end) of every k block; disjoint ranges may be
+  // packed concurrently.
   void pack(std::uint64_t first, std::uint64_t end) const noexcept;
+  // Packs strips [first, end) of k block `block` only.
+  void pack_block(std::uint64_t block, std::uint64_t first, std::uint64_t end) const noexcept;
 
   // A's scratch for one thread: enough for any call of run.
   fyrel::AlignedBuffer<T> scratch() const;
@@ -38,6 +44,12 @@ class TiledRows {
   // element (0, 0); `scratch` comes from scratch().
   void run(const T* a, T* out, std::uint64_t r0, std::uint64_t r1, fyrel::AlignedBuffer<T>& scratch,
            bool zero_fill) const;
+
+  // run() for rows [r0, r1), k block by k block, first waiting until
+  // block_ready[b] (acquire) counts strips_to_pack() packed strips of block
+  // b: the rows start on block 0 while later blocks are still being packed.
+  void run_as_packed(const T* a, T* out, std::uint64_t r0, std::uint64_t r1, fyrel::AlignedBuffer<T>& scratch,
+                     bool zero_fill, const std::atomic<std::uint64_t>* block_ready) const;
 
  private:
   const fyrel::GemmKernels<T>& kernels_;

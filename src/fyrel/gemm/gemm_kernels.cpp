@@ -9,8 +9,12 @@ namespace {
 // save C traffic until the A band (rows x kc) outgrows the level-2 cache.
 // Measured on Zen 3 (AVX2, 32 KiB L1, 512 KiB L2) with bench/cpp/bench_gemm:
 // kc = 512 beat 256 by 3-5 % at n = 1024-2048 even though a 48 KiB strip of
-// B then streams from L2 rather than staying in L1. Tier A keeps its
-// 64-column strips at 64 KiB (kc = 256).
+// B then streams from L2 rather than staying in L1. Tier A keeps kc = 256:
+// re-measured on a Xeon (AVX-512, 48 KiB L1d, 2 MiB L2) in one run, medians
+// of five, kc = 128 / 256 / 384 / 512 gave 154 / 161 / 162 / 160 GFLOP/s at
+// n = 1024 and 139 / 143 / 147 / 151 at n = 2048 (within that machine's
+// noise), and a loop order that keeps each row group's A in L1 while
+// 1024-column blocks of B stream past it was no faster.
 constexpr GemmKernels<float> f32_tables[] = {
     {tier_a::f32_mr, tier_a::f32_nr, 256, tier_a::gemm_tile_f32, tier_a::gemm_small_products_f32},
     {tier_b::f32_mr, tier_b::f32_nr, 512, tier_b::gemm_tile_f32, tier_b::gemm_small_products_f32},

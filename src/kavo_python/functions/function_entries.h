@@ -49,7 +49,7 @@ KAVO_PYTHON_ENTRY(schur);
 KAVO_PYTHON_ENTRY(eigenvalues);
 // norm_functions.cpp
 KAVO_PYTHON_ENTRY(norm);
-// matrix_function_functions.cpp
+// matexp_functions.cpp
 KAVO_PYTHON_ENTRY(matexp);
 
 }  // namespace kavo_python::entries

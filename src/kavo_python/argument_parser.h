@@ -18,6 +18,7 @@ struct Signature {
   std::array<const char*, kMaxParameters> parameters;
   std::size_t parameter_count;
   std::size_t required;  // leading parameters without a default
+  const char* shape_rule = "";  // what the arrays' shapes must be, for notes
 };
 
 // Borrowed references, one per parameter; null where an optional parameter

@@ -23,7 +23,7 @@ struct Described {
   const char* description;
 };
 
-#define KAVO_PYTHON_DESCRIBED(name, required, description, ...) \
+#define KAVO_PYTHON_DESCRIBED(name, required, shape_rule, description, ...) \
   Described{signatures::name, as_method<entries::name>(), description},
 const std::array kFunctions{KAVO_PYTHON_FUNCTIONS(KAVO_PYTHON_DESCRIBED)};
 #undef KAVO_PYTHON_DESCRIBED

@@ -13,8 +13,8 @@ consteval std::size_t count_of(Names...) {
   return sizeof...(Names);
 }
 
-#define KAVO_PYTHON_SIGNATURE(name, required, description, ...) \
-  inline constexpr Signature name{#name, {__VA_ARGS__}, count_of(__VA_ARGS__), required};
+#define KAVO_PYTHON_SIGNATURE(name, required, shape_rule, description, ...) \
+  inline constexpr Signature name{#name, {__VA_ARGS__}, count_of(__VA_ARGS__), required, shape_rule};
 KAVO_PYTHON_FUNCTIONS(KAVO_PYTHON_SIGNATURE)
 #undef KAVO_PYTHON_SIGNATURE
 

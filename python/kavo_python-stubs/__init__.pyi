@@ -26,6 +26,10 @@ traceback) with the types or shapes given and the fix when there is one,
 for example `a.astype(numpy.float32)`, `numpy.ascontiguousarray(a)` or
 `b.reshape(1, -1)` for a row bias.
 
+Large calls also run on a pool of worker threads; threadpoolctl lists it
+(`user_api` "kavo_python") and `threadpool_limits` limits how many threads
+one call uses.
+
 Import the module as `import kavo_python as kp`: `__all__` lists
 `sum`, so `from kavo_python import *` would shadow the builtin.
 """

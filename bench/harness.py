@@ -87,19 +87,9 @@ class Report:
 
 
 def run_cases(title, cases):
-    """cases: (function name, size label, kavo call, reference call) tuples;
-    a function that is not built yet is reported once and skipped."""
+    """cases: (function name, size label, kavo call, reference call) tuples."""
     report = Report(title)
-    unavailable = set()
     for function, size, kavo_call, reference_call in cases:
-        if function in unavailable:
-            continue
-        try:
-            kavo_call()
-        except NotImplementedError:
-            unavailable.add(function)
-            report.skipped(function, "not built yet")
-            continue
         report.row(function, size, *measure(kavo_call, reference_call))
 
 

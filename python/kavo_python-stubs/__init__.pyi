@@ -11,8 +11,7 @@ Errors common to all functions:
 
 - `TypeError("argument 'a': 'ndarray' object cannot be converted to
   'PyArray<T, D>'")` for an argument of the wrong type, element type or
-  number of dimensions (`'list'`, `'int'`, ... for other objects); a
-  note says what was expected and what was given.
+  number of dimensions (`'list'`, `'int'`, ... for other objects).
 - `ValueError("a must be C-contiguous")` (or `b`) for a strided view,
   a transpose or a Fortran-ordered array; `numpy.ascontiguousarray` gives
   an accepted copy.
@@ -21,6 +20,15 @@ Errors common to all functions:
   needed.
 - `numpy.linalg.LinAlgError` (a `ValueError`) for a numerical failure
   of a factorization, with the same text as the `ValueError` would have.
+
+Every error raised from bad input carries a note (PEP 678, shown in the
+traceback) with the types or shapes given and the fix when there is one,
+for example `a.astype(numpy.float32)`, `numpy.ascontiguousarray(a)` or
+`b.reshape(1, -1)` for a row bias.
+
+Large calls also run on a pool of worker threads; threadpoolctl lists it
+(`user_api` "kavo_python") and `threadpool_limits` limits how many threads
+one call uses.
 
 Import the module as `import kavo_python as kp`: `__all__` lists
 `sum`, so `from kavo_python import *` would shadow the builtin.

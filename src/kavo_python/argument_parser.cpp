@@ -10,17 +10,6 @@ namespace {
 
 std::string callable_name(const Signature& s) { return std::string(s.name) + "()"; }
 
-// "norm(a, ord=None)": how the call is written, for the notes.
-std::string signature_text(const Signature& s) {
-  std::string out = std::string(s.name) + "(";
-  for (std::size_t p = 0; p < s.parameter_count; ++p) {
-    if (p > 0) out += ", ";
-    out += s.parameters[p];
-    if (p >= s.required) out += "=None";
-  }
-  return out + ")";
-}
-
 // "a", "a and b": parameter names in a note, without quotes.
 std::string plain_names(const std::array<const char*, kMaxParameters>& names, std::size_t count) {
   std::string out;
@@ -57,6 +46,16 @@ bool too_many_positional(const Signature& s, Py_ssize_t given) {
 }
 
 }  // namespace
+
+std::string signature_text(const Signature& s) {
+  std::string out = std::string(s.name) + "(";
+  for (std::size_t p = 0; p < s.parameter_count; ++p) {
+    if (p > 0) out += ", ";
+    out += s.parameters[p];
+    if (p >= s.required) out += "=None";
+  }
+  return out + ")";
+}
 
 bool parse_arguments(const Signature& s, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                      ArgumentSlots& slots) {

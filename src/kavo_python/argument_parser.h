@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 #include "kavo_python/python_headers.h"
 
@@ -17,11 +18,15 @@ struct Signature {
   std::array<const char*, kMaxParameters> parameters;
   std::size_t parameter_count;
   std::size_t required;  // leading parameters without a default
+  const char* shape_rule = "";  // what the arrays' shapes must be, for notes
 };
 
 // Borrowed references, one per parameter; null where an optional parameter
 // was not given.
 using ArgumentSlots = std::array<PyObject*, kMaxParameters>;
+
+// "norm(a, ord=None)": how a call is written, for notes and docstrings.
+std::string signature_text(const Signature& signature);
 
 // Fills `slots` from a vectorcall argument vector; false with TypeError set,
 // carrying a note that shows the signature and what the call gave.

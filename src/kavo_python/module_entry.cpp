@@ -79,6 +79,21 @@ bool add_functions(PyObject* module) {
   return ok;
 }
 
+// The threadpoolctl controller registers itself when its module is
+// imported (and does nothing without threadpoolctl). Without that module (a
+// build not installed through pip) the pool goes unlisted; any other
+// failure is reported as unraisable. The module works either way.
+void register_thread_controls() {
+  PyObject* controls = PyImport_ImportModule("kavo_python_threadpoolctl");
+  if (controls) {
+    Py_DECREF(controls);
+  } else if (PyErr_ExceptionMatches(PyExc_ModuleNotFoundError)) {
+    PyErr_Clear();
+  } else {
+    PyErr_FormatUnraisable("kavo_python: registering the thread pool with threadpoolctl failed");
+  }
+}
+
 PyObject* create_module() {
   PyObject* module = PyModule_Create2(&module_definition, kModuleApiVersion);
   if (!module) return keep_or_raise_missing_exception();
@@ -98,6 +113,7 @@ PyMODINIT_FUNC PyInit_kavo_python() {
   if (!created_module) {
     created_module = create_module();
     if (!created_module) return nullptr;
+    register_thread_controls();
   }
   return Py_NewRef(created_module);
 }

@@ -1,29 +1,7 @@
 #include "kavo_python/python_errors.h"
 
-#include <array>
-#include <string_view>
-
 namespace kavo_python {
 namespace {
-
-// Reasons of StorageError that report a failure of the arithmetic on a
-// well-formed input. The factorizations' texts are fixed, so one phrase of
-// each identifies it.
-constexpr std::array<std::string_view, 6> kNumericalFailurePhrases = {
-    "is non-positive: matrix is not positive-definite",  // Cholesky pivot
-    "is exactly zero: matrix is singular",               // LU pivot column
-    "has zero norm: matrix is rank-deficient",           // QR column
-    "encountered a zero pivot",                          // UDU
-    "encountered a singular 2x2 pivot",                  // Bunch-Kaufman
-    "failed to converge",                                // bidiagonal SVD QR
-};
-
-bool names_numerical_failure(std::string_view reason) {
-  for (std::string_view phrase : kNumericalFailurePhrases) {
-    if (reason.find(phrase) != std::string_view::npos) return true;
-  }
-  return reason.find("did not converge") != std::string_view::npos;
-}
 
 // numpy.linalg.LinAlgError, kept for the life of the process once found.
 // Guarded by the interpreter lock, not a static-initialization guard: the
@@ -54,12 +32,7 @@ PyObject* linalg_error_type() {
 }  // namespace
 
 bool is_numerical_failure(const kavo::ArrayError& error) {
-  if (error.get_if<kavo::ConvergenceError>() || error.get_if<kavo::NumericalBreakdown>() ||
-      error.get_if<kavo::NotPositiveDefinite>()) {
-    return true;
-  }
-  if (const auto* storage = error.get_if<kavo::StorageError>()) return names_numerical_failure(storage->reason);
-  return false;
+  return kavo::is_numerical_failure(error.failure_kind());
 }
 
 PyObject* raise_array_error(const kavo::ArrayError& error) {

@@ -16,9 +16,10 @@ PyObject* raise_value_error(const std::string& message);
 PyObject* raise_type_error(const std::string& message);
 
 // True for the errors a well-formed input can still meet because of its
-// values: a pivot that vanishes or turns non-positive, an iteration that
-// does not converge, a breakdown. Argument, shape, non-finite-input,
-// symmetry and overflow errors are not numerical failures.
+// values (a pivot that vanishes or turns non-positive, an iteration that
+// does not converge, a breakdown), decided by the error's kind, never by
+// its text. Argument, shape, non-finite-input, symmetry and overflow errors
+// are not numerical failures.
 bool is_numerical_failure(const kavo::ArrayError& error);
 
 // Attaches `note` (PEP 678) to the exception currently raised; the

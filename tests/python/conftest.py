@@ -36,11 +36,6 @@ FUNCTIONS = [
     ("bidiagonalize", ("a",), [(np.float64, 2)]),
 ]
 
-# Functions whose computation is not built yet: they convert their arguments,
-# then raise NotImplementedError.
-BUILT = {"add", "sub", "mul", "div", "dot", "sum", "sum_dyn", "trace", "cholesky", "cholesky_solve", "cholesky_inv", "kron", "matmul", "batched_matmul", "udu", "bunch_kaufman", "full_piv_lu", "det", "inv", "solve", "qr", "col_piv_qr", "norm", "hessenberg", "schur", "eigenvalues", "svd", "singular_values", "bidiagonalize", "symmetric_eigen", "matexp"}
-UNBUILT = {name for name, _, _ in FUNCTIONS} - BUILT
-
 
 def valid_argument(dtype, rank):
     """A small well-formed input of the given type and rank (any rank: 2):

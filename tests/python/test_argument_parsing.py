@@ -2,7 +2,7 @@ import numpy as np
 import pytest
 
 import kavo_python
-from conftest import FUNCTIONS, UNBUILT, valid_arguments
+from conftest import FUNCTIONS, valid_arguments
 
 
 def outcome(call):
@@ -69,9 +69,3 @@ def test_keywords_work_like_positionals(name, parameters, _):
     if positional[0] != "returned":
         assert positional[0] != "TypeError", positional
 
-
-@pytest.mark.parametrize("name", sorted(UNBUILT))
-def test_unbuilt_functions_convert_then_say_so(name):
-    function = getattr(kavo_python, name)
-    with pytest.raises(NotImplementedError, match=f"kavo_python.{name} is not implemented yet"):
-        function(*valid_arguments(name))

@@ -100,8 +100,9 @@ def test_failures_are_the_same_for_all_three(a, message):
 
 def test_solve_checks_b_length_after_the_factorization():
     a = np.eye(3) * 2
-    with pytest.raises(ValueError, match=r"^Shape mismatch: lhs \[2\], rhs \[3\]$"):
+    with pytest.raises(ValueError) as caught:
         kp.cholesky_solve(a, np.ones(2))
+    assert str(caught.value) == "Shape mismatch: lhs [2], rhs [3]"
     with pytest.raises(ValueError, match="pivot 0"):
         kp.cholesky_solve(-a, np.ones(2))
 

@@ -1,6 +1,6 @@
 """Arbitrary arguments never crash a function, never change its inputs, and
-only ever raise TypeError, ValueError (numpy.linalg.LinAlgError included) or
-NotImplementedError: random element types, ranks, shapes with 0 and 1
+only ever raise TypeError or ValueError (numpy.linalg.LinAlgError
+included): random element types, ranks, shapes with 0 and 1
 extents, strides, alignment and values (NaN, infinities, subnormals, signed
 zeros, extremes)."""
 
@@ -81,7 +81,7 @@ def call_checked(name, args, kwargs):
     before = [np.copy(a) if isinstance(a, np.ndarray) else a for a in args]
     try:
         getattr(kp, name)(*args, **kwargs)
-    except (TypeError, ValueError, NotImplementedError):
+    except (TypeError, ValueError):
         pass
     assert all(same(a, b) for a, b in zip(args, before)), "an input was modified"
 

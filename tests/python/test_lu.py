@@ -142,8 +142,9 @@ def test_failures_are_the_same_for_all_three(a, message):
 
 
 def test_solve_checks_b_length_after_the_factorization():
-    with pytest.raises(ValueError, match=r"^Shape mismatch: lhs \[4\], rhs \[3\]$"):
+    with pytest.raises(ValueError) as caught:
         kp.solve(np.eye(3), np.ones(4))
+    assert str(caught.value) == "Shape mismatch: lhs [4], rhs [3]"
     with pytest.raises(ValueError, match=r"^Storage error: LU pivot column 0 is exactly zero"):
         kp.solve(np.zeros((3, 3)), np.ones(4))
 

@@ -82,8 +82,9 @@ def test_asymmetry_allowance_and_upper_triangle():
         w, _ = kp.symmetric_eigen(accepted)
         assert np.allclose(w / scale, [-1.0, 1.0], rtol=4 * EPS, atol=0)
         rejected = np.array([[0.0, 1.0], [1.0 - 8 * EPS, 0.0]]) * scale
-        with pytest.raises(ValueError, match=r"^Invalid input: symmetric eigensolver input is not symmetric at \(0, 1\)$"):
+        with pytest.raises(ValueError) as caught:
             kp.symmetric_eigen(rejected)
+        assert str(caught.value) == "Invalid input: symmetric eigensolver input is not symmetric at (0, 1)"
 
 
 NOT_SYMMETRIC = "Invalid input: symmetric eigensolver input is not symmetric at ({}, {})"

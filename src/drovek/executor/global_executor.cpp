@@ -1,6 +1,10 @@
 #include "drovek/executor/global_executor.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "drovek/executor/executor_once_slot.h"
 #include "drovek/executor/global_worker_count.h"
@@ -37,6 +41,32 @@ ExecutorOnceSlot& global_slot() {
   return unregistered_global_slot();
 }
 
+// An ignored KAVO_NUM_THREADS is said once per process on standard error:
+// a typo would otherwise leave every worker process of a cluster with a
+// pool per processor. A child of fork() inherits the flag and stays quiet.
+std::atomic<bool> ignored_setting_reported{false};
+
+void report_ignored_setting(std::string_view text, std::uint64_t workers) {
+  if (ignored_setting_reported.exchange(true, std::memory_order_relaxed)) return;
+  const std::string message = ignored_thread_count_message(text, workers);
+  std::fputs(message.c_str(), stderr);
+}
+
+// The worker count the process's settings ask for now.
+std::uint64_t worker_count_from_environment() {
+  std::optional<std::uint64_t> setting;
+  const std::optional<std::string> text = platform::environment_variable(kThreadCountVariable);
+  if (text) setting = parse_thread_count(*text);
+  const std::optional<std::uint64_t> allowed = platform::allowed_processor_count();
+  std::uint64_t probed = 0;
+  // The probe record is dropped as soon as the count is read.
+  if (global_worker_count_needs_probe(setting, allowed)) probed = vendral::probe_topology().logical_processor_count;
+  const std::uint64_t workers = global_worker_count(setting, allowed, probed);
+  // A blank value reads as unset (`KAVO_NUM_THREADS= python ...`).
+  if (text && !setting && text->find_first_not_of(" \t") != std::string::npos) report_ignored_setting(*text, workers);
+  return workers;
+}
+
 }  // namespace
 
 ExecutorConfig global_executor_config(std::uint64_t logical_processors) {
@@ -56,15 +86,13 @@ Executor create_global_executor(ExecutorConfig config) {
 }
 
 const Executor& global_executor() {
-  return global_slot().get_or_create([] {
-    std::optional<std::uint64_t> setting;
-    if (auto text = platform::environment_variable(kThreadCountVariable)) setting = parse_thread_count(*text);
-    const std::optional<std::uint64_t> allowed = platform::allowed_processor_count();
-    std::uint64_t probed = 0;
-    // The probe record is dropped as soon as the count is read.
-    if (global_worker_count_needs_probe(setting, allowed)) probed = vendral::probe_topology().logical_processor_count;
-    return create_global_executor(global_executor_config(global_worker_count(setting, allowed, probed)));
-  });
+  return global_slot().get_or_create(
+      [] { return create_global_executor(global_executor_config(worker_count_from_environment())); });
+}
+
+std::uint64_t global_executor_worker_count() {
+  if (const Executor* executor = global_executor_if_created()) return executor->worker_count();
+  return worker_count_from_environment();
 }
 
 const Executor* global_executor_if_created() noexcept { return global_slot().get_if_created(); }

@@ -3,6 +3,8 @@
 // logical processor the process may run on (or as many as KAVO_NUM_THREADS
 // says; see global_worker_count.h), and alive until the process ends. A
 // child made by fork() starts without one: its first use creates its own.
+// A KAVO_NUM_THREADS that is set but ignored is said once per process on
+// standard error, when the count is first read.
 
 #include "drovek/executor/executor.h"
 
@@ -12,6 +14,10 @@ namespace drovek {
 // concurrent first calls) and returns it. A construction error is an
 // internal invariant failure "initialize global Drovek executor: {debug}".
 const Executor& global_executor();
+
+// Workers of the process-wide executor, or as many as it would get if it
+// were created now; does not create it.
+std::uint64_t global_executor_worker_count();
 
 // The process-wide executor if some call has created it, else null.
 const Executor* global_executor_if_created() noexcept;

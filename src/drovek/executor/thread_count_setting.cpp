@@ -1,5 +1,7 @@
 #include "drovek/executor/thread_count_setting.h"
 
+#include "platform/debug_quoted.h"
+
 namespace drovek {
 
 std::optional<std::uint64_t> parse_thread_count(std::string_view text) noexcept {
@@ -15,6 +17,12 @@ std::optional<std::uint64_t> parse_thread_count(std::string_view text) noexcept 
   }
   if (value == 0) return std::nullopt;
   return value;
+}
+
+std::string ignored_thread_count_message(std::string_view text, std::uint64_t workers) {
+  return std::string(kThreadCountVariable) + "=" + platform::debug_quoted(text) +
+         " ignored: not a whole number from 1 to " + std::to_string(kMaxThreadCountSetting) + "; using " +
+         std::to_string(workers) + (workers == 1 ? " worker thread\n" : " worker threads\n");
 }
 
 }  // namespace drovek

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "drovek/executor/global_executor.h"
+#include "drovek/executor/thread_limit.h"
 #include "drovek/parallel/completion_latch.h"
 #include "drovek/parallel/first_task_failure.h"
 #include "drovek/parallel/indexed_region.h"
@@ -145,7 +146,7 @@ void drive(const char* entry_point, ExecutorSource source, CallDescription& call
   }
 
   const std::size_t workers = std::max<std::size_t>(core.worker_count(), 1);
-  const std::size_t tasks = std::min(units, workers + 1);
+  const std::size_t tasks = std::min(units, limit_call_threads(workers + 1));
   CompletionLatch latch(core.completion);
   call.latch = &latch;
   if (tasks > 1) call.caller_processor = platform::current_processor_id();

@@ -27,6 +27,18 @@ std::string format_index_list(const IndexList& values) {
   return out + "]";
 }
 
+FailureKind ArrayError::failure_kind() const noexcept {
+  return std::visit(Overloaded{
+                        [](const StorageError& e) { return e.kind; },
+                        [](const InvalidInput& e) { return e.kind; },
+                        [](const ConvergenceError&) { return FailureKind::no_convergence; },
+                        [](const NumericalBreakdown&) { return FailureKind::breakdown; },
+                        [](const NotPositiveDefinite&) { return FailureKind::non_positive_pivot; },
+                        [](const auto&) { return FailureKind::unclassified; },
+                    },
+                    kind_);
+}
+
 std::string ArrayError::display() const {
   return std::visit(
       Overloaded{

@@ -13,6 +13,8 @@
 #include <variant>
 #include <vector>
 
+#include "kavo/error/failure_kind.h"
+
 namespace kavo {
 
 using IndexList = std::vector<std::uint64_t>;
@@ -38,6 +40,7 @@ struct Overflow {
 };
 struct StorageError {
   std::string reason;
+  FailureKind kind = FailureKind::unclassified;  // never part of the text
 };
 struct ConvergenceError {
   std::uint64_t max_iters = 0;
@@ -53,6 +56,7 @@ struct CountRange {
 };
 struct InvalidInput {
   std::string text;
+  FailureKind kind = FailureKind::unclassified;  // never part of the text
 };
 struct NumericalBreakdown {
   std::string text;
@@ -79,6 +83,11 @@ class ArrayError {
     return std::get_if<K>(&kind_);
   }
 
+  // The kind of failure: the StorageError's or InvalidInput's own; a
+  // ConvergenceError, NumericalBreakdown or NotPositiveDefinite is one by
+  // what it is; every other variant is unclassified.
+  FailureKind failure_kind() const noexcept;
+
   // The message users see.
   std::string display() const;
   // Variant name and fields, for internal invariant failure messages only.
@@ -94,8 +103,9 @@ using Expected = std::expected<T, ArrayError>;
 inline std::unexpected<ArrayError> overflow(std::string_view reason) {
   return std::unexpected<ArrayError>(Overflow{reason});
 }
-inline std::unexpected<ArrayError> storage_error(std::string reason) {
-  return std::unexpected<ArrayError>(StorageError{std::move(reason)});
+inline std::unexpected<ArrayError> storage_error(std::string reason,
+                                                 FailureKind kind = FailureKind::unclassified) {
+  return std::unexpected<ArrayError>(StorageError{std::move(reason), kind});
 }
 
 // "[2, 3]": how shapes and indices print in messages.

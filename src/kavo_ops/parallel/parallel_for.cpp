@@ -1,6 +1,7 @@
 #include "kavo_ops/parallel/parallel_for.h"
 
 #include "drovek/executor/global_executor.h"
+#include "drovek/executor/thread_limit.h"
 #include "drovek/parallel/parallel_for.h"
 
 namespace kavo_ops {
@@ -48,6 +49,6 @@ void for_each_index(std::uint64_t count, void* context, IndexPiece piece) {
   });
 }
 
-std::uint64_t executor_worker_count() { return drovek::global_executor().worker_count(); }
+std::uint64_t executor_worker_count() { return drovek::limit_call_threads(drovek::global_executor().worker_count()); }
 
 }  // namespace kavo_ops

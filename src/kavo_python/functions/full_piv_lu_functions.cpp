@@ -1,4 +1,5 @@
 #include "kavo_ops/linalg/full_piv_lu/full_piv_lu.h"
+#include "kavo_python/call_errors.h"
 #include "kavo_python/call_guard.h"
 #include "kavo_python/functions/function_entries.h"
 #include "kavo_python/numpy_bridge/input_arrays.h"
@@ -15,7 +16,7 @@ PyObject* full_piv_lu(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     auto views = convert_arrays(signatures::full_piv_lu, slots, Matrix{});
     if (!views) return nullptr;
     auto lu = without_interpreter_lock([&] { return kavo_ops::full_piv_lu(std::get<0>(*views)); });
-    if (!lu) return raise_array_error(lu.error());
+    if (!lu) return raise_call_error(signatures::full_piv_lu, slots, lu.error());
     PyObject* l = output_array(std::move(lu->l));
     PyObject* u = l ? output_array(std::move(lu->u)) : nullptr;
     PyObject* row_perm = u ? output_vector(std::move(lu->row_perm)) : nullptr;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "kavo_ops/linalg/norms/norms.h"
+#include "kavo_python/call_errors.h"
 #include "kavo_python/call_guard.h"
 #include "kavo_python/functions/function_entries.h"
 #include "kavo_python/numpy_bridge/input_arrays.h"
@@ -75,7 +76,7 @@ PyObject* norm(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwn
     const auto kind = norm_kind(ord);
     if (!kind) return raise_unsupported_order(ord);
     auto value = without_interpreter_lock([&] { return kavo_ops::entrywise_norm(*view, *kind); });
-    if (!value) return raise_array_error(value.error());
+    if (!value) return raise_call_error(signatures::norm, slots, value.error());
     return PyFloat_FromDouble(*value);
   });
 }

@@ -1,5 +1,6 @@
 #include "kavo_ops/linalg/col_piv_qr/col_piv_qr.h"
 #include "kavo_ops/linalg/qr/qr.h"
+#include "kavo_python/call_errors.h"
 #include "kavo_python/call_guard.h"
 #include "kavo_python/functions/function_entries.h"
 #include "kavo_python/numpy_bridge/input_arrays.h"
@@ -16,7 +17,7 @@ PyObject* qr(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnam
     auto views = convert_arrays(signatures::qr, slots, Matrix{});
     if (!views) return nullptr;
     auto factors = without_interpreter_lock([&] { return kavo_ops::qr_factors(std::get<0>(*views)); });
-    if (!factors) return raise_array_error(factors.error());
+    if (!factors) return raise_call_error(signatures::qr, slots, factors.error());
     PyObject* q = output_array(std::move(factors->q));
     PyObject* r = q ? output_array(std::move(factors->r)) : nullptr;
     return output_tuple(q, r);
@@ -28,7 +29,7 @@ PyObject* col_piv_qr(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
     auto views = convert_arrays(signatures::col_piv_qr, slots, Matrix{});
     if (!views) return nullptr;
     auto factors = without_interpreter_lock([&] { return kavo_ops::col_piv_qr(std::get<0>(*views)); });
-    if (!factors) return raise_array_error(factors.error());
+    if (!factors) return raise_call_error(signatures::col_piv_qr, slots, factors.error());
     PyObject* q = output_array(std::move(factors->q));
     PyObject* r = q ? output_array(std::move(factors->r)) : nullptr;
     PyObject* perm = r ? output_vector(std::move(factors->perm)) : nullptr;

@@ -7,6 +7,7 @@
 #include "kavo_ops/reduction/trace.h"
 #include "kavo_ops/reduction/whole_array_sum.h"
 #include "kavo_ops/vector/dot.h"
+#include "kavo_python/call_errors.h"
 #include "kavo_python/call_guard.h"
 #include "kavo_python/functions/function_entries.h"
 #include "kavo_python/numpy_bridge/input_arrays.h"
@@ -70,11 +71,13 @@ PyObject* sum_dyn(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* 
     auto input = any_rank_input<float>(slots[0], "a");
     if (!input) return nullptr;
     DynamicSum outcome = without_interpreter_lock([&] { return sum_any_rank(*input); });
-    if (outcome.error) return raise_array_error(*outcome.error);
+    if (outcome.error) return raise_call_error(signatures::sum_dyn, slots, *outcome.error);
     if (!outcome.rank_supported) {
-      return raise_value_error("array rank " + std::to_string(outcome.unsupported_rank) +
-                               " exceeds the supported dynamic-dispatch rank " +
-                               std::to_string(kavo_ops::whole_array_sum_max_rank));
+      return raise_shape_error(signatures::sum_dyn, slots,
+                               "array rank " + std::to_string(outcome.unsupported_rank) +
+                                   " exceeds the supported dynamic-dispatch rank " +
+                                   std::to_string(kavo_ops::whole_array_sum_max_rank),
+                               "a.reshape(-1) sums the same values");
     }
     return PyFloat_FromDouble(outcome.value);
   });
@@ -85,7 +88,7 @@ PyObject* dot(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwna
     auto views = convert_arrays(signatures::dot, slots, ArrayParameter<float, 1, 0>{}, ArrayParameter<float, 1, 1>{});
     if (!views) return nullptr;
     auto product = without_interpreter_lock([&] { return kavo_ops::dot(std::get<0>(*views), std::get<1>(*views)); });
-    if (!product) return raise_array_error(product.error());
+    if (!product) return raise_call_error(signatures::dot, slots, product.error());
     return PyFloat_FromDouble(*product);
   });
 }
@@ -95,7 +98,7 @@ PyObject* trace(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
     auto views = convert_arrays(signatures::trace, slots, ArrayParameter<double, 2, 0>{});
     if (!views) return nullptr;
     auto total = without_interpreter_lock([&] { return kavo_ops::trace(std::get<0>(*views)); });
-    if (!total) return raise_array_error(total.error());
+    if (!total) return raise_call_error(signatures::trace, slots, total.error());
     return PyFloat_FromDouble(*total);
   });
 }

@@ -1,5 +1,6 @@
 #include "kavo_ops/linalg/hessenberg/hessenberg.h"
 #include "kavo_ops/linalg/schur/schur.h"
+#include "kavo_python/call_errors.h"
 #include "kavo_python/call_guard.h"
 #include "kavo_python/functions/function_entries.h"
 #include "kavo_python/numpy_bridge/input_arrays.h"
@@ -16,7 +17,7 @@ PyObject* hessenberg(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
     auto views = convert_arrays(signatures::hessenberg, slots, Matrix{});
     if (!views) return nullptr;
     auto factors = without_interpreter_lock([&] { return kavo_ops::hessenberg_factors(std::get<0>(*views)); });
-    if (!factors) return raise_array_error(factors.error());
+    if (!factors) return raise_call_error(signatures::hessenberg, slots, factors.error());
     PyObject* q = output_array(std::move(factors->q));
     PyObject* h = q ? output_array(std::move(factors->h)) : nullptr;
     return output_tuple(q, h);
@@ -28,7 +29,7 @@ PyObject* schur(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
     auto views = convert_arrays(signatures::schur, slots, Matrix{});
     if (!views) return nullptr;
     auto factors = without_interpreter_lock([&] { return kavo_ops::schur_factors(std::get<0>(*views)); });
-    if (!factors) return raise_array_error(factors.error());
+    if (!factors) return raise_call_error(signatures::schur, slots, factors.error());
     PyObject* q = output_array(std::move(factors->q));
     PyObject* t = q ? output_array(std::move(factors->t)) : nullptr;
     return output_tuple(q, t);
@@ -40,7 +41,7 @@ PyObject* eigenvalues(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     auto views = convert_arrays(signatures::eigenvalues, slots, Matrix{});
     if (!views) return nullptr;
     auto values = without_interpreter_lock([&] { return kavo_ops::schur_eigenvalues(std::get<0>(*views)); });
-    if (!values) return raise_array_error(values.error());
+    if (!values) return raise_call_error(signatures::eigenvalues, slots, values.error());
     return output_vector(std::move(*values));
   });
 }

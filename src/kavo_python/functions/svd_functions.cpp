@@ -1,6 +1,7 @@
 #include "kavo/layout/layout.h"
 #include "kavo_ops/linalg/bidiagonal/bidiagonal.h"
 #include "kavo_ops/linalg/svd/svd.h"
+#include "kavo_python/call_errors.h"
 #include "kavo_python/call_guard.h"
 #include "kavo_python/functions/function_entries.h"
 #include "kavo_python/numpy_bridge/input_arrays.h"
@@ -28,7 +29,7 @@ PyObject* bidiagonalize(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
     auto views = convert_arrays(signatures::bidiagonalize, slots, Matrix{});
     if (!views) return nullptr;
     auto factors = without_interpreter_lock([&] { return kavo_ops::bidiagonalize(std::get<0>(*views)); });
-    if (!factors) return raise_array_error(factors.error());
+    if (!factors) return raise_call_error(signatures::bidiagonalize, slots, factors.error());
     PyObject* u = output_array(std::move(factors->u));
     PyObject* b = u ? output_array(std::move(factors->b)) : nullptr;
     PyObject* v = b ? output_array(std::move(factors->v)) : nullptr;
@@ -41,7 +42,7 @@ PyObject* svd(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwna
     auto views = convert_arrays(signatures::svd, slots, Matrix{});
     if (!views) return nullptr;
     auto factors = without_interpreter_lock([&] { return kavo_ops::svd(std::get<0>(*views)); });
-    if (!factors) return raise_array_error(factors.error());
+    if (!factors) return raise_call_error(signatures::svd, slots, factors.error());
     PyObject* u = output_array(std::move(factors->u));
     PyObject* s = u ? output_vector(std::move(factors->s)) : nullptr;
     PyObject* vt = s ? output_array(transposed_view_of(std::move(factors->v))) : nullptr;
@@ -56,7 +57,7 @@ PyObject* singular_values(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
                          if (!views) return nullptr;
                          auto values =
                              without_interpreter_lock([&] { return kavo_ops::singular_values(std::get<0>(*views)); });
-                         if (!values) return raise_array_error(values.error());
+                         if (!values) return raise_call_error(signatures::singular_values, slots, values.error());
                          return output_vector(std::move(*values));
                        });
 }

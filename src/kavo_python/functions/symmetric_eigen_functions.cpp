@@ -1,4 +1,5 @@
 #include "kavo_ops/linalg/symmetric_eigen/symmetric_eigen.h"
+#include "kavo_python/call_errors.h"
 #include "kavo_python/call_guard.h"
 #include "kavo_python/functions/function_entries.h"
 #include "kavo_python/numpy_bridge/input_arrays.h"
@@ -15,7 +16,7 @@ PyObject* symmetric_eigen(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
     auto views = convert_arrays(signatures::symmetric_eigen, slots, Matrix{});
     if (!views) return nullptr;
     auto eigen = without_interpreter_lock([&] { return kavo_ops::symmetric_eigen(std::get<0>(*views)); });
-    if (!eigen) return raise_array_error(eigen.error());
+    if (!eigen) return raise_call_error(signatures::symmetric_eigen, slots, eigen.error());
     PyObject* values = output_vector(std::move(eigen->values));
     PyObject* vectors = values ? output_array(std::move(eigen->vectors)) : nullptr;
     return output_tuple(values, vectors);

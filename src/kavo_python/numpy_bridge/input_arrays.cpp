@@ -1,6 +1,9 @@
 #include "kavo_python/numpy_bridge/input_arrays.h"
 
+#include <optional>
 #include <string>
+
+#include "kavo_python/numpy_bridge/array_text.h"
 
 namespace kavo_python {
 namespace {
@@ -9,56 +12,92 @@ std::string dimensions_text(int rank) {
   return std::to_string(rank) + (rank == 1 ? " dimension" : " dimensions");
 }
 
-// "float64", or NumPy's spelling of any other dtype ('>f8', 'int64').
-std::string dtype_text(PyArray_Descr* descr) {
-  std::string out = "an unnamed dtype";
-  if (PyObject* text = PyObject_Str(reinterpret_cast<PyObject*>(descr))) {
-    if (const char* utf8 = PyUnicode_AsUTF8(text)) out = utf8;
-    Py_DECREF(text);
-  }
-  PyErr_Clear();
-  return out;
-}
-
-std::string type_name_text(PyObject* object) {
-  std::string out = "an object of unknown type";
-  if (PyObject* name = PyType_GetQualName(Py_TYPE(object))) {
-    if (const char* utf8 = PyUnicode_AsUTF8(name)) out = utf8;
-    Py_DECREF(name);
-  }
-  PyErr_Clear();
-  return out;
-}
-
-// "(3, 3)": a shape or byte strides as NumPy prints them.
-std::string tuple_text(const npy_intp* values, int count) {
-  std::string out = "(";
-  for (int i = 0; i < count; ++i) {
-    if (i > 0) out += ", ";
-    out += std::to_string(values[i]);
-  }
-  return out + (count == 1 ? ",)" : ")");
-}
-
 std::string layout_text(PyArrayObject* array) {
   const int rank = PyArray_NDIM(array);
   return "shape " + tuple_text(PyArray_DIMS(array), rank) + " with byte strides " +
          tuple_text(PyArray_STRIDES(array), rank);
 }
 
-// What extract_array wanted, against what it was given.
-std::string conversion_note(PyObject* object, int type_number, int rank, const char* name) {
-  std::string wanted = std::string(name) + " must be a NumPy array of ";
-  PyArray_Descr* descr = PyArray_DescrFromType(type_number);
-  wanted += descr ? dtype_text(descr) : "its element type";
-  Py_XDECREF(descr);
+// Something numpy.asarray turns into an array: a sequence (not text), a
+// buffer, or an object with NumPy's array interface.
+bool array_like(PyObject* object) {
+  if (PyUnicode_Check(object) || PyBytes_Check(object)) return false;
+  const bool like = PySequence_Check(object) || PyObject_CheckBuffer(object) ||
+                    PyObject_HasAttrString(object, "__array__") ||
+                    PyObject_HasAttrString(object, "__array_interface__");
   PyErr_Clear();
+  return like;
+}
+
+// ".reshape(1, -1)", "[numpy.newaxis]", ".reshape(3)": what gives `array`
+// `rank` dimensions without changing its elements, when something does.
+std::optional<std::string> rank_fix(PyArrayObject* array, int rank) {
+  const int given = PyArray_NDIM(array);
+  const npy_intp* dims = PyArray_DIMS(array);
+  std::string out;
+  if (given < rank) {
+    if (given >= 2) {
+      out = "[";
+      for (int i = 0; i < rank - given; ++i) out += i > 0 ? ", numpy.newaxis" : "numpy.newaxis";
+      return out + "]";
+    }
+    out = ".reshape(";
+    for (int i = 0; i < rank - 1; ++i) out += "1, ";
+    return out + (given == 1 ? "-1)" : "1)");
+  }
+  // More dimensions than wanted: drop extent-1 axes, the first ones first.
+  int to_drop = given - rank;
+  std::string kept;
+  int kept_count = 0;
+  for (int axis = 0; axis < given; ++axis) {
+    if (to_drop > 0 && dims[axis] == 1) {
+      --to_drop;
+      continue;
+    }
+    kept += (kept_count++ > 0 ? ", " : "") + std::to_string(dims[axis]);
+  }
+  if (to_drop > 0) return std::nullopt;
+  return ".reshape(" + kept + ")";
+}
+
+// ". a.astype(numpy.float32) makes an accepted copy": the call that turns
+// `array` into what extract_array wanted, or nothing when none does.
+std::string conversion_fix(PyArrayObject* array, bool dtype_accepted, int rank, const char* name,
+                           const std::string& wanted_dtype) {
+  std::string expression = name;
+  if (!dtype_accepted) expression += ".astype(numpy." + wanted_dtype + ")";
+  if (rank == kAnyRank || PyArray_NDIM(array) == rank) {
+    return dtype_accepted ? "" : ". " + expression + " makes an accepted copy";
+  }
+  const std::optional<std::string> reshape = rank_fix(array, rank);
+  if (!reshape) return "";
+  if (PyArray_NDIM(array) == 1 && rank == 2) {
+    return ". " + expression + *reshape + " makes it one row (" + expression + ".reshape(-1, 1): one column)";
+  }
+  return ". " + expression + *reshape + " gives it " + dimensions_text(rank);
+}
+
+// What extract_array wanted, against what it was given, and the fix.
+std::string conversion_note(PyObject* object, int type_number, int rank, const char* name) {
+  PyArray_Descr* descr = PyArray_DescrFromType(type_number);
+  const std::string wanted_dtype = descr ? dtype_text(descr) : "its element type";
+  PyErr_Clear();
+  std::string wanted = std::string(name) + " must be a NumPy array of " + wanted_dtype;
   if (rank != kAnyRank) wanted += " with " + dimensions_text(rank);
-  if (!PyArray_Check(object)) return wanted + "; got " + type_name_text(object);
+  if (!PyArray_Check(object)) {
+    Py_XDECREF(descr);
+    std::string note = wanted + "; got " + type_name_text(object);
+    if (array_like(object)) {
+      note += ". numpy.asarray(" + std::string(name) + ", dtype=numpy." + wanted_dtype + ") makes an array of it";
+    }
+    return note;
+  }
   auto* array = reinterpret_cast<PyArrayObject*>(object);
+  const bool dtype_accepted = descr && PyArray_EquivTypes(PyArray_DESCR(array), descr);
+  Py_XDECREF(descr);
   std::string given = dtype_text(PyArray_DESCR(array)) + " with " + dimensions_text(PyArray_NDIM(array));
   if (!PyArray_CheckExact(object)) given = type_name_text(object) + " of " + given;
-  return wanted + "; got " + given;
+  return wanted + "; got " + given + conversion_fix(array, dtype_accepted, rank, name, wanted_dtype);
 }
 
 PyObject* raise_not_convertible(PyObject* object) {

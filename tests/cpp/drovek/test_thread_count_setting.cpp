@@ -23,4 +23,11 @@ TEST(ThreadCountSettingTest, AcceptsPositiveDecimalsAndIgnoresEverythingElse) {
   for (const Case& c : cases) EXPECT_EQ(drovek::parse_thread_count(c.text), c.expected) << "'" << c.text << "'";
 }
 
+TEST(ThreadCountSettingTest, AnIgnoredValueIsNamedWithTheCountUsedInstead) {
+  EXPECT_EQ(drovek::ignored_thread_count_message("two", 2),
+            "KAVO_NUM_THREADS=\"two\" ignored: not a whole number from 1 to 1024; using 2 worker threads\n");
+  EXPECT_EQ(drovek::ignored_thread_count_message("0\n", 1),
+            "KAVO_NUM_THREADS=\"0\\n\" ignored: not a whole number from 1 to 1024; using 1 worker thread\n");
+}
+
 }  // namespace

@@ -57,6 +57,44 @@ TEST(ArrayError, TagsFollowVariantOrder) {
   EXPECT_EQ(ArrayError(NotPositiveDefinite{}).tag(), 10u);
 }
 
+TEST(ArrayError, FailureKindIsTheTagNeverTheText) {
+  struct Case {
+    ArrayError error;
+    FailureKind kind;
+  };
+  const Case cases[] = {
+      // A text that reads like a numerical failure does not make one.
+      {StorageError{"LU pivot column 1 is exactly zero: matrix is singular"}, FailureKind::unclassified},
+      {StorageError{"bidiagonal SVD QR failed to converge"}, FailureKind::unclassified},
+      {InvalidInput{"input is not symmetric"}, FailureKind::unclassified},
+      // The tag decides, whatever the text.
+      {StorageError{"reworded", FailureKind::singular_pivot}, FailureKind::singular_pivot},
+      {StorageError{"", FailureKind::no_convergence}, FailureKind::no_convergence},
+      {InvalidInput{"x", FailureKind::asymmetric_input}, FailureKind::asymmetric_input},
+      // These variants are a numerical failure by what they are.
+      {ConvergenceError{30, 0.25, 1e-12}, FailureKind::no_convergence},
+      {NumericalBreakdown{"y"}, FailureKind::breakdown},
+      {NotPositiveDefinite{"z"}, FailureKind::non_positive_pivot},
+      {ShapeMismatch{{3}, {4}}, FailureKind::unclassified},
+      {Overflow{"layout shape product"}, FailureKind::unclassified},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.error.failure_kind(), c.kind) << c.error.debug();
+  // The tag never shows in the texts.
+  EXPECT_EQ(ArrayError(StorageError{"r", FailureKind::zero_pivot}).display(), "Storage error: r");
+  EXPECT_EQ(ArrayError(StorageError{"r", FailureKind::zero_pivot}).debug(), "StorageError { reason: \"r\" }");
+}
+
+TEST(FailureKind, NumericalFailuresAreTheMethodsNotTheInputs) {
+  const std::pair<FailureKind, bool> kinds[] = {
+      {FailureKind::unclassified, false},        {FailureKind::non_finite_input, false},
+      {FailureKind::asymmetric_input, false},    {FailureKind::singular_pivot, true},
+      {FailureKind::non_positive_pivot, true},   {FailureKind::zero_norm_column, true},
+      {FailureKind::zero_pivot, true},           {FailureKind::singular_block_pivot, true},
+      {FailureKind::no_convergence, true},       {FailureKind::breakdown, true},
+  };
+  for (auto [kind, numerical] : kinds) EXPECT_EQ(is_numerical_failure(kind), numerical) << static_cast<int>(kind);
+}
+
 TEST(FloatText, PlainAndDebugForms) {
   struct Case {
     double value;

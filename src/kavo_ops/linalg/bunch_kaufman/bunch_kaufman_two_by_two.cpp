@@ -8,7 +8,10 @@ kavo::Expected<TwoByTwoPivot> two_by_two_pivot(double d, double e, double f) {
   const double d_over_e = d / e;
   // (d / e) * f is at most |f|; the pivot rule bounds the quotient by alpha^2.
   const double scaled_determinant = (d_over_e * f) / e - 1.0;
-  if (scaled_determinant == 0.0) return kavo::storage_error("Bunch-Kaufman encountered a singular 2x2 pivot");
+  if (scaled_determinant == 0.0) {
+    return kavo::storage_error("Bunch-Kaufman encountered a singular 2x2 pivot",
+                               kavo::FailureKind::singular_block_pivot);
+  }
   return TwoByTwoPivot{e, d_over_e, 1.0 / scaled_determinant};
 }
 

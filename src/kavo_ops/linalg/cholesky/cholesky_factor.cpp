@@ -60,7 +60,8 @@ kavo::Expected<kavo::OwnedArray<double, 2>> cholesky_factor(const kavo::View<dou
         // NaN included: a finite input can overflow inside L, and a NaN
         // pivot must not pass as success.
         return kavo::storage_error("Cholesky pivot " + std::to_string(j) +
-                                   " is non-positive: matrix is not positive-definite");
+                                   " is non-positive: matrix is not positive-definite",
+                                   kavo::FailureKind::non_positive_pivot);
       }
       row_j[j] = std::sqrt(x);
       for (std::size_t g = 1; g < count - d; ++g) {

@@ -34,7 +34,8 @@ kavo::Expected<void> require_finite(std::span<const double> values, const char* 
   for (std::size_t start = 0; start < values.size(); start += kChunk) {
     const std::size_t count = std::min(kChunk, values.size() - start);
     if (!chunk_is_finite(values.data() + start, count)) {
-      return kavo::storage_error(std::string(factorization) + " input contains a non-finite value");
+      return kavo::storage_error(std::string(factorization) + " input contains a non-finite value",
+                                 kavo::FailureKind::non_finite_input);
     }
   }
   return {};

@@ -15,7 +15,8 @@ kavo::Expected<double> require_symmetric_input(const double* a, std::uint64_t n,
   for (std::uint64_t i = 0; i < n; ++i) {
     for (std::uint64_t j = i + 1; j < n; ++j) {
       if (std::abs(a[i * n + j] - a[j * n + i]) > tolerance) {
-        return kavo::storage_error(std::string(factorization) + " requires a symmetric matrix");
+        return kavo::storage_error(std::string(factorization) + " requires a symmetric matrix",
+                                   kavo::FailureKind::asymmetric_input);
       }
     }
   }

@@ -6,8 +6,8 @@ namespace kavo_ops {
 kavo::Expected<double> lu_determinant(const kavo::View<double, 2>& a) {
   auto lu = lu_decompose(a);
   if (!lu) {
-    const auto* storage = lu.error().get_if<kavo::StorageError>();
-    if (storage && storage->reason.find("singular") != std::string::npos) return +0.0;
+    // A column without a nonzero pivot candidate: the matrix is singular.
+    if (lu.error().failure_kind() == kavo::FailureKind::singular_pivot) return +0.0;
     return std::unexpected(std::move(lu.error()));
   }
   const std::uint64_t n = lu->n;

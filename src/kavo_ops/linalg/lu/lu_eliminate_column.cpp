@@ -22,7 +22,8 @@ kavo::Expected<void> lu_eliminate_column(LuFactors& lu, std::uint64_t j, std::ui
     }
   }
   if (best == 0.0) {
-    return kavo::storage_error("LU pivot column " + std::to_string(j) + " is exactly zero: matrix is singular");
+    return kavo::storage_error("LU pivot column " + std::to_string(j) + " is exactly zero: matrix is singular",
+                               kavo::FailureKind::singular_pivot);
   }
   if (pivot != j) {
     std::swap_ranges(row_j, row_j + n, a + pivot * n);

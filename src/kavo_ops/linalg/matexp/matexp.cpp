@@ -27,7 +27,9 @@ kavo::Expected<kavo::OwnedArray<double, 2>> matexp(const kavo::View<double, 2>& 
   auto order = square_order(a.layout);
   if (!order) return std::unexpected(std::move(order.error()));
   const std::uint64_t n = *order;
-  if (!all_finite(a)) return kavo::storage_error("matrix exponential requires finite entries");
+  if (!all_finite(a)) {
+    return kavo::storage_error("matrix exponential requires finite entries", kavo::FailureKind::non_finite_input);
+  }
   if (n == 0) {
     return kavo::expect_valid(kavo::from_vector<double, 2>({0, 0}, kavo::Buffer<double>()),
                               "empty shape matches empty vec");

@@ -10,7 +10,8 @@ namespace kavo_ops {
 namespace {
 
 std::unexpected<kavo::ArrayError> zero_norm(std::uint64_t k) {
-  return kavo::storage_error("QR pivot column " + std::to_string(k) + " has zero norm: matrix is rank-deficient");
+  return kavo::storage_error("QR pivot column " + std::to_string(k) + " has zero norm: matrix is rank-deficient",
+                             kavo::FailureKind::zero_norm_column);
 }
 
 }  // namespace

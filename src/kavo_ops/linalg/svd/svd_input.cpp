@@ -33,7 +33,9 @@ kavo::Expected<std::optional<ScaledCopy>> screen_and_gate_svd_input(const kavo::
     return std::unexpected<kavo::ArrayError>(
         kavo::ShapeMismatch{{m, n}, {std::max<std::uint64_t>(m, 1), std::max<std::uint64_t>(n, 1)}});
   }
-  if (!all_finite(a, m * n)) return kavo::storage_error("SVD input contains a non-finite value");
+  if (!all_finite(a, m * n)) {
+    return kavo::storage_error("SVD input contains a non-finite value", kavo::FailureKind::non_finite_input);
+  }
   return gate_svd(a, m, n);
 }
 

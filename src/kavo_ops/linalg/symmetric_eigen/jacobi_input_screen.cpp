@@ -45,7 +45,8 @@ kavo::Expected<void> screen_symmetric_input(double* a, std::uint64_t n) {
   for (std::uint64_t k = 0; k < count; ++k) {
     if (!(std::fabs(a[k]) <= std::numeric_limits<double>::max())) {
       return std::unexpected<kavo::ArrayError>(
-          kavo::InvalidInput{"symmetric eigensolver input has a non-finite entry at " + at(k / n, k % n)});
+          kavo::InvalidInput{"symmetric eigensolver input has a non-finite entry at " + at(k / n, k % n),
+                             kavo::FailureKind::non_finite_input});
     }
   }
   const double mx = largest_magnitude(a, count);
@@ -59,7 +60,8 @@ kavo::Expected<void> screen_symmetric_input(double* a, std::uint64_t n) {
       const double difference = scale_by_power_of_two(a[i * n + j], -e) - scale_by_power_of_two(a[j * n + i], -e);
       if (std::fabs(difference) > allowance) {
         return std::unexpected<kavo::ArrayError>(
-            kavo::InvalidInput{"symmetric eigensolver input is not symmetric at " + at(i, j)});
+            kavo::InvalidInput{"symmetric eigensolver input is not symmetric at " + at(i, j),
+                               kavo::FailureKind::asymmetric_input});
       }
     }
   }

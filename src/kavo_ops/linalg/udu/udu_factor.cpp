@@ -49,7 +49,8 @@ kavo::Expected<UduFactors> udu_factor(const kavo::View<double, 2>& a) {
     // A non-finite pivot is an overflow inside U (its row grew without a
     // pivoting bound); it must not come back as a factor.
     if (!(std::abs(pivot) > tolerance) || !std::isfinite(pivot)) {
-      return kavo::storage_error("UDU encountered a zero pivot (needs symmetric pivoting)");
+      return kavo::storage_error("UDU encountered a zero pivot (needs symmetric pivoting)",
+                                 kavo::FailureKind::zero_pivot);
     }
     d[c] = pivot;
     u[c * n + c] = 1.0;

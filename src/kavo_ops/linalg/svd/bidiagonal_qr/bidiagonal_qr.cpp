@@ -63,7 +63,7 @@ kavo::Expected<void> bidiagonal_qr(std::span<double> d, std::span<double> e, Rot
     if (split_converged(state, lo, hi, top_down)) continue;
     if (steps >= steps_allowed) {
       finish_logs(u, v);
-      return kavo::storage_error("bidiagonal SVD QR failed to converge");
+      return kavo::storage_error("bidiagonal SVD QR failed to converge", kavo::FailureKind::no_convergence);
     }
     ++steps;
     previous_lo = lo;

@@ -60,7 +60,8 @@ TEST(ThreadLimitTest, ACallSplitsIntoAsManyTasksAsTheCapAllowsOnAPoolOfAnySize) 
     std::vector<std::thread::id> threads;
     for (std::size_t i = 0; i < n; ++i) {
       EXPECT_EQ(runs[i], 1) << i;
-      EXPECT_EQ(runner[i] == std::this_thread::get_id(), i < first.end) << "cap " << cap << ", index " << i;
+      // The caller runs task 0, and may take back tasks no worker started.
+      if (i < first.end) EXPECT_EQ(runner[i], std::this_thread::get_id()) << "cap " << cap << ", index " << i;
       if (std::find(threads.begin(), threads.end(), runner[i]) == threads.end()) threads.push_back(runner[i]);
     }
     EXPECT_LE(threads.size(), tasks) << "cap " << cap;

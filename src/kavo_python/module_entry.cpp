@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "kavo_python/forced_tier_setting.h"
 #include "kavo_python/function_table.h"
 #include "kavo_python/python_errors.h"
 #include "kavo_python/python_headers.h"
@@ -111,6 +112,7 @@ PyMODINIT_FUNC PyInit_kavo_python() {
   using namespace kavo_python;
   if (!claim_interpreter()) return nullptr;
   if (!created_module) {
+    if (!apply_forced_tier_setting()) return nullptr;
     created_module = create_module();
     if (!created_module) return nullptr;
     register_thread_controls();

@@ -55,9 +55,10 @@ wheel: module wheel-deps
 	$(PY) -m pip wheel --quiet --no-build-isolation --no-deps -w build/dist .
 	PATH="$(abspath $(VENV))/bin:$$PATH" $(VENV)/bin/auditwheel repair -w dist build/dist/kavo_python-*.whl
 
-# Bench-only packages: the picture of the ratios.
+# Bench-only packages: the picture of the ratios, and the 100-digit
+# eigenvalues bench/accuracy.py compares against.
 bench-deps: venv
-	@$(PY) -c 'import matplotlib' >/dev/null 2>&1 || $(PY) -m pip install --quiet matplotlib
+	@$(PY) -c 'import matplotlib, mpmath' >/dev/null 2>&1 || $(PY) -m pip install --quiet matplotlib mpmath
 
 gtest:
 	@dpkg -s libgtest-dev ccache >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libgtest-dev ccache; }

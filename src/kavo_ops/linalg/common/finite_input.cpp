@@ -1,9 +1,13 @@
 #include "kavo_ops/linalg/common/finite_input.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "fyrel/lanes/lane_vector.h"
+#include "kavo/iter/element_iter.h"
+#include "kavo/layout/contiguity.h"
 
 namespace kavo_ops {
 namespace {
@@ -31,14 +35,30 @@ bool chunk_is_finite(const double* values, std::size_t count) noexcept {
 
 }  // namespace
 
-kavo::Expected<void> require_finite(std::span<const double> values, const char* factorization) {
+bool all_finite(std::span<const double> values) noexcept {
   for (std::size_t start = 0; start < values.size(); start += kChunk) {
     const std::size_t count = std::min(kChunk, values.size() - start);
-    if (!chunk_is_finite(values.data() + start, count)) {
-      return kavo::storage_error(std::string(factorization) + " input contains a non-finite value");
-    }
+    if (!chunk_is_finite(values.data() + start, count)) return false;
   }
-  return {};
+  return true;
+}
+
+bool all_finite(const kavo::View<double, 2>& a) {
+  const kavo::Layout<2>& layout = a.layout;
+  const std::uint64_t count = layout.shape[0] * layout.shape[1];
+  if (kavo::is_c_contiguous(layout) && layout.offset <= a.len && count <= a.len - layout.offset) {
+    return all_finite(std::span<const double>(a.data + layout.offset, count));
+  }
+  auto walk = kavo::elements(a);
+  while (auto value = walk.next()) {
+    if (!std::isfinite(*value)) return false;
+  }
+  return true;
+}
+
+kavo::Expected<void> require_finite(std::span<const double> values, const char* factorization) {
+  if (all_finite(values)) return {};
+  return kavo::storage_error(std::string(factorization) + " input contains a non-finite value");
 }
 
 }  // namespace kavo_ops

@@ -10,8 +10,6 @@ constexpr platform::PerTier<MagnitudeKernelTable> tables{magnitude_kernels_tier_
 
 }  // namespace
 
-const MagnitudeKernelTable& magnitude_kernels(platform::Tier tier) noexcept { return tables[tier]; }
-
 const MagnitudeKernelTable& active_magnitude_kernels() noexcept { return tables.active(); }
 
 }  // namespace kavo_ops

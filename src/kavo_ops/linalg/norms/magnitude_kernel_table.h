@@ -5,8 +5,6 @@
 
 #include <cstddef>
 
-#include "platform/processor_tier.h"
-
 namespace kavo_ops {
 
 struct MagnitudeKernelTable {
@@ -18,8 +16,6 @@ struct MagnitudeKernelTable {
 };
 
 extern const MagnitudeKernelTable magnitude_kernels_tier_a, magnitude_kernels_tier_b, magnitude_kernels_tier_c;
-
-const MagnitudeKernelTable& magnitude_kernels(platform::Tier tier) noexcept;
 
 // The table of platform::active_tier(), read afresh on every call.
 const MagnitudeKernelTable& active_magnitude_kernels() noexcept;

@@ -1,6 +1,6 @@
-#include "kavo_ops/scalar/dot_group.h"
+#include "kavo_ops/slice_kernels/dot_group.h"
 
-#include "kavo_ops/scalar/slice_kernel_table.h"
+#include "kavo_ops/slice_kernels/slice_kernel_table.h"
 
 namespace kavo_ops {
 

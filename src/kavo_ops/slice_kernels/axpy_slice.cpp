@@ -1,7 +1,7 @@
-#include "kavo_ops/scalar/axpy_slice.h"
+#include "kavo_ops/slice_kernels/axpy_slice.h"
 
-#include "kavo_ops/scalar/slice_kernel_table.h"
-#include "kavo_ops/scalar/slice_length_check.h"
+#include "kavo_ops/slice_kernels/slice_kernel_table.h"
+#include "kavo_ops/slice_kernels/slice_length_check.h"
 
 namespace kavo_ops {
 

@@ -3,7 +3,7 @@
 // outputs. Dot groups of six use 24 of the 32 ZMM registers for accumulators.
 
 #include "fyrel/lanes/lanes_tier_a.h"
-#include "kavo_ops/scalar/slice_kernel_bodies.h"
+#include "kavo_ops/slice_kernels/slice_kernel_bodies.h"
 
 namespace kavo_ops {
 

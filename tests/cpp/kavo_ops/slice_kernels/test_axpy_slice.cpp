@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "kavo_ops/scalar/axpy_slice.h"
+#include "kavo_ops/slice_kernels/axpy_slice.h"
 #include "support/random_data.h"
 #include "support/tier_fixture.h"
 

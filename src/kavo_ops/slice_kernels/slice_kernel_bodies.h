@@ -7,11 +7,11 @@
 
 #include <cstddef>
 
-#include "kavo_ops/scalar/axpy_body.h"
-#include "kavo_ops/scalar/dot_body.h"
-#include "kavo_ops/scalar/elementwise_body.h"
-#include "kavo_ops/scalar/slice_kernel_table.h"
-#include "kavo_ops/scalar/sum_body.h"
+#include "kavo_ops/slice_kernels/axpy_body.h"
+#include "kavo_ops/slice_kernels/dot_body.h"
+#include "kavo_ops/slice_kernels/elementwise_body.h"
+#include "kavo_ops/slice_kernels/slice_kernel_table.h"
+#include "kavo_ops/slice_kernels/sum_body.h"
 
 namespace kavo_ops {
 namespace {

@@ -1,4 +1,4 @@
-#include "kavo_ops/scalar/slice_length_check.h"
+#include "kavo_ops/slice_kernels/slice_length_check.h"
 
 #include <string>
 

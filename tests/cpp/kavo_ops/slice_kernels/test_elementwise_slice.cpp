@@ -8,9 +8,9 @@
 #include <span>
 #include <vector>
 
-#include "kavo_ops/scalar/elementwise_scalar_slice.h"
-#include "kavo_ops/scalar/elementwise_slice.h"
-#include "kavo_ops/scalar/slice_kernel_table.h"
+#include "kavo_ops/slice_kernels/elementwise_scalar_slice.h"
+#include "kavo_ops/slice_kernels/elementwise_slice.h"
+#include "kavo_ops/slice_kernels/slice_kernel_table.h"
 #include "support/tier_fixture.h"
 
 namespace kavo_ops::test_support {

@@ -4,7 +4,7 @@
 // accumulators.
 
 #include "fyrel/lanes/lanes_tier_b.h"
-#include "kavo_ops/scalar/slice_kernel_bodies.h"
+#include "kavo_ops/slice_kernels/slice_kernel_bodies.h"
 
 namespace kavo_ops {
 

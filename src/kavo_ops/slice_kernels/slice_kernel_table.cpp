@@ -1,4 +1,4 @@
-#include "kavo_ops/scalar/slice_kernel_table.h"
+#include "kavo_ops/slice_kernels/slice_kernel_table.h"
 
 #include "platform/per_tier.h"
 

@@ -5,9 +5,9 @@
 #include <set>
 #include <vector>
 
-#include "kavo_ops/scalar/sum_slice.h"
+#include "kavo_ops/slice_kernels/sum_slice.h"
 #include "support/random_data.h"
-#include "kavo_ops/scalar/summation_models.h"
+#include "kavo_ops/slice_kernels/summation_models.h"
 #include "support/tier_fixture.h"
 
 namespace kavo_ops::test_support {

@@ -7,8 +7,8 @@
 #include <bit>
 #include <vector>
 
-#include "kavo_ops/scalar/dot_group.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/dot_group.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 #include "support/random_data.h"
 #include "support/tier_fixture.h"
 

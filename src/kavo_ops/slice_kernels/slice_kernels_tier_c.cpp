@@ -5,7 +5,7 @@
 // worth sharing between the dots of a group, so they run one by one.
 
 #include "fyrel/lanes/lanes_tier_c.h"
-#include "kavo_ops/scalar/slice_kernel_bodies.h"
+#include "kavo_ops/slice_kernels/slice_kernel_bodies.h"
 
 namespace kavo_ops {
 

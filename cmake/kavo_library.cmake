@@ -7,9 +7,14 @@
 # only, and chosen at run time:
 #   *_tier_a.cpp  AVX-512F (with AVX2 and FMA, which every AVX-512F part has)
 #   *_tier_b.cpp  AVX2 + FMA
-#   anything else baseline x86-64 (SSE2)
-# Tier files must not define inline functions or templates shared with other
-# files: the linker could keep the wide-instruction copy for every caller.
+#   anything else baseline x86-64 (SSE2), tier C's *_tier_c.cpp included
+# A kernel family has one source per tier; each defines the family's table
+# for its tier, mostly by compiling the family's one body (*_body.h) over the
+# tier's lanes (fyrel/lanes), and the family's dispatcher looks the table up
+# (platform/per_tier.h). Tier files must not define inline functions or
+# templates shared with other files: the linker could keep the
+# wide-instruction copy for every caller. The bodies and lane types have
+# internal linkage for that reason.
 function(kavo_add_library name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "platform/processor_tier.h"
-#include "kavo_ops/scalar/dot_slice.h"
-#include "kavo_ops/scalar/elementwise_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
+#include "kavo_ops/slice_kernels/elementwise_slice.h"
 #include "platform/processor_tier_override.h"
-#include "kavo_ops/scalar/sum_slice.h"
+#include "kavo_ops/slice_kernels/sum_slice.h"
 
 namespace {
 

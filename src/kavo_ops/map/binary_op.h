@@ -5,8 +5,8 @@
 
 #include <span>
 
-#include "kavo_ops/scalar/elementwise_scalar_slice.h"
-#include "kavo_ops/scalar/elementwise_slice.h"
+#include "kavo_ops/slice_kernels/elementwise_scalar_slice.h"
+#include "kavo_ops/slice_kernels/elementwise_slice.h"
 
 namespace kavo_ops {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <span>
 
-#include "kavo_ops/scalar/axpy_slice.h"
+#include "kavo_ops/slice_kernels/axpy_slice.h"
 
 namespace kavo_ops {
 

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "kavo/layout/contiguity.h"
-#include "kavo_ops/scalar/sum_slice.h"
+#include "kavo_ops/slice_kernels/sum_slice.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "kavo/layout/shape_arithmetic.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 
 namespace kavo_ops {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "kavo_ops/scalar/axpy_slice.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/axpy_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {

@@ -7,7 +7,7 @@
 #include "kavo_ops/linalg/bunch_kaufman/bunch_kaufman_steps.h"
 #include "kavo_ops/linalg/common/square_order.h"
 #include "kavo_ops/linalg/common/symmetric_input.h"
-#include "kavo_ops/scalar/axpy_slice.h"
+#include "kavo_ops/slice_kernels/axpy_slice.h"
 
 namespace kavo_ops {
 namespace {

@@ -15,14 +15,11 @@ inline constexpr std::size_t kCholeskyGroup = 32;
 
 void cholesky_backward_group(const double* l_transposed, std::size_t n, double* x) noexcept;
 
-namespace tier_a {
-void cholesky_backward_group(const double* l_transposed, std::size_t n, double* x) noexcept;
-}
-namespace tier_b {
-void cholesky_backward_group(const double* l_transposed, std::size_t n, double* x) noexcept;
-}
-namespace tier_c {
-void cholesky_backward_group(const double* l_transposed, std::size_t n, double* x) noexcept;
-}
+// One table per processor tier, defined by cholesky_backward_group_tier_[abc].cpp.
+struct CholeskyBackwardGroupKernels {
+  void (*sweep)(const double* l_transposed, std::size_t n, double* x) noexcept;
+};
+extern const CholeskyBackwardGroupKernels cholesky_backward_group_tier_a, cholesky_backward_group_tier_b,
+    cholesky_backward_group_tier_c;
 
 }  // namespace kavo_ops

@@ -4,36 +4,33 @@
 
 #include <cstddef>
 
+#include "fyrel/lanes/lane_vector.h"
 #include "kavo_ops/linalg/cholesky/cholesky_backward_group.h"
-#include "kavo_ops/linalg/common/double_lanes.h"
 
 namespace kavo_ops {
 namespace {
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
 template <std::size_t Width>
 void backward_group_body(const double* l_transposed, std::size_t n, double* x) noexcept {
-  using Lanes = typename DoubleLanes<Width>::type;
+  using Lanes = fyrel::LaneVector<double, Width>;
+  using Reg = typename Lanes::Reg;
   constexpr std::size_t vectors = kCholeskyGroup / Width;
   for (std::size_t i = n; i-- > 0;) {
     const double* column = l_transposed + i * n;  // L[.][i]
     double* xi = x + i * kCholeskyGroup;
     // Independent chains per step: each subtraction waits only on its own
     // lane group's previous one.
-    Lanes e[vectors];
-    for (std::size_t v = 0; v < vectors; ++v) e[v] = load_lanes<Lanes>(xi + Width * v);
+    Reg e[vectors];
+    for (std::size_t v = 0; v < vectors; ++v) e[v] = Lanes::load(xi + Width * v);
     for (std::size_t k = i + 1; k < n; ++k) {
       const double lki = column[k];
       const double* xk = x + k * kCholeskyGroup;
-      for (std::size_t v = 0; v < vectors; ++v) e[v] -= load_lanes<Lanes>(xk + Width * v) * lki;
+      for (std::size_t v = 0; v < vectors; ++v) e[v] -= Lanes::load(xk + Width * v) * lki;
     }
     const double diagonal = column[i];
-    for (std::size_t v = 0; v < vectors; ++v) store_lanes(xi + Width * v, e[v] / diagonal);
+    for (std::size_t v = 0; v < vectors; ++v) Lanes::store(xi + Width * v, e[v] / diagonal);
   }
 }
-
-#pragma GCC diagnostic pop
 
 }  // namespace
 }  // namespace kavo_ops

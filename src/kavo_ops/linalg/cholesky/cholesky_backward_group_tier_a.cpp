@@ -1,9 +1,8 @@
+// Tier A: eight-lane vectors (one ZMM each).
 #include "kavo_ops/linalg/cholesky/cholesky_backward_group_body.h"
 
-namespace kavo_ops::tier_a {
+namespace kavo_ops {
 
-void cholesky_backward_group(const double* l_transposed, std::size_t n, double* x) noexcept {
-  backward_group_body<8>(l_transposed, n, x);
-}
+constinit const CholeskyBackwardGroupKernels cholesky_backward_group_tier_a{backward_group_body<8>};
 
-}  // namespace kavo_ops::tier_a
+}  // namespace kavo_ops

@@ -1,9 +1,8 @@
+// Tier B: four-lane vectors (one YMM each).
 #include "kavo_ops/linalg/cholesky/cholesky_backward_group_body.h"
 
-namespace kavo_ops::tier_b {
+namespace kavo_ops {
 
-void cholesky_backward_group(const double* l_transposed, std::size_t n, double* x) noexcept {
-  backward_group_body<4>(l_transposed, n, x);
-}
+constinit const CholeskyBackwardGroupKernels cholesky_backward_group_tier_b{backward_group_body<4>};
 
-}  // namespace kavo_ops::tier_b
+}  // namespace kavo_ops

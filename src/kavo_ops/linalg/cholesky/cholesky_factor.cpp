@@ -6,7 +6,7 @@
 #include "kavo_ops/linalg/cholesky/cholesky.h"
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/common/square_order.h"
-#include "kavo_ops/scalar/slice_kernel_table.h"
+#include "kavo_ops/slice_kernels/slice_kernel_table.h"
 
 namespace kavo_ops {
 namespace {

@@ -3,7 +3,7 @@
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/cholesky/cholesky.h"
 #include "kavo_ops/linalg/cholesky/cholesky_backward_group.h"
-#include "kavo_ops/scalar/dot_group.h"
+#include "kavo_ops/slice_kernels/dot_group.h"
 
 namespace kavo_ops {
 namespace {

@@ -1,6 +1,6 @@
 #include "kavo/iter/element_iter.h"
 #include "kavo_ops/linalg/cholesky/cholesky.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 
 namespace kavo_ops {
 

@@ -8,7 +8,7 @@
 #include "kavo_ops/linalg/common/square_order.h"
 #include "kavo_ops/linalg/full_piv_lu/full_piv_lu.h"
 #include "kavo_ops/linalg/full_piv_lu/largest_magnitude.h"
-#include "kavo_ops/scalar/slice_kernel_table.h"
+#include "kavo_ops/slice_kernels/slice_kernel_table.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {

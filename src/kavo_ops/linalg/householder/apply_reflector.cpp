@@ -2,7 +2,7 @@
 
 #include "kavo_ops/linalg/householder/householder_reflector.h"
 #include "kavo_ops/linalg/reflect_rows/reflect_rows.h"
-#include "kavo_ops/scalar/slice_kernel_table.h"
+#include "kavo_ops/slice_kernels/slice_kernel_table.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {

@@ -2,7 +2,7 @@
 
 #include "kavo/storage/buffer.h"
 #include "kavo_ops/linalg/lu/lu_eliminate.h"
-#include "kavo_ops/scalar/slice_kernel_table.h"
+#include "kavo_ops/slice_kernels/slice_kernel_table.h"
 
 namespace kavo_ops {
 namespace {

@@ -14,7 +14,7 @@
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/lu/lu.h"
 #include "kavo_ops/parallel/parallel_for.h"
-#include "kavo_ops/scalar/dot_group.h"
+#include "kavo_ops/slice_kernels/dot_group.h"
 
 namespace kavo_ops {
 namespace {

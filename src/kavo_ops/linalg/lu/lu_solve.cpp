@@ -1,6 +1,6 @@
 #include "kavo/iter/element_iter.h"
 #include "kavo_ops/linalg/lu/lu.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {

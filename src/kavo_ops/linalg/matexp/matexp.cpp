@@ -3,24 +3,13 @@
 #include <cmath>
 
 #include "kavo/constructors/constructors.h"
-#include "kavo/iter/element_iter.h"
+#include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/common/square_order.h"
 #include "kavo_ops/linalg/lu/lu.h"
 #include "kavo_ops/linalg/matexp/pade_coefficients.h"
 #include "kavo_ops/linalg/matexp/square_dense.h"
 
 namespace kavo_ops {
-namespace {
-
-bool all_finite(const kavo::View<double, 2>& a) {
-  auto walk = kavo::elements(a);
-  while (auto value = walk.next()) {
-    if (!std::isfinite(*value)) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 kavo::Expected<kavo::OwnedArray<double, 2>> matexp(const kavo::View<double, 2>& a) {
   using namespace square_dense;

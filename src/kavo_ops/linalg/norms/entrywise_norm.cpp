@@ -7,7 +7,7 @@
 #include "kavo/layout/shape_arithmetic.h"
 #include "kavo_ops/linalg/norms/magnitude_slice.h"
 #include "kavo_ops/linalg/norms/norms.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 
 namespace kavo_ops {
 namespace {

@@ -1,11 +1,9 @@
 #pragma once
-// One table of magnitude kernels per processor tier; magnitude_slice.h looks
-// up the active tier's table on every call. Only the *_tier_[abc].cpp
-// sources contain instruction-set code.
+// One table of magnitude kernels per processor tier, defined by
+// magnitude_tier_[abc].cpp from one body (magnitude_body.h); magnitude_slice.h
+// looks up the active tier's table on every call.
 
 #include <cstddef>
-
-#include "platform/processor_tier.h"
 
 namespace kavo_ops {
 
@@ -17,7 +15,7 @@ struct MagnitudeKernelTable {
   Reduce max_f64;  // max of |x[i]|, NaN-propagating
 };
 
-const MagnitudeKernelTable& magnitude_kernels(platform::Tier tier) noexcept;
+extern const MagnitudeKernelTable magnitude_kernels_tier_a, magnitude_kernels_tier_b, magnitude_kernels_tier_c;
 
 // The table of platform::active_tier(), read afresh on every call.
 const MagnitudeKernelTable& active_magnitude_kernels() noexcept;

@@ -23,16 +23,13 @@ enum class ReflectRounding { separate, fused };
 void reflect_rows(double* block, std::size_t row_stride, std::size_t rows, std::size_t width, double head,
                   const double* tail, std::size_t tail_stride, double tau, ReflectRounding rounding) noexcept;
 
-#define KAVO_REFLECT_ROWS_TIER(tier)                                                                              \
-  namespace tier {                                                                                                \
-  void reflect_rows_separate(double* block, std::size_t row_stride, std::size_t rows, std::size_t width,         \
-                             double head, const double* tail, std::size_t tail_stride, double tau) noexcept;     \
-  void reflect_rows_fused(double* block, std::size_t row_stride, std::size_t rows, std::size_t width, double head, \
-                          const double* tail, std::size_t tail_stride, double tau) noexcept;                     \
-  }
-KAVO_REFLECT_ROWS_TIER(tier_a)
-KAVO_REFLECT_ROWS_TIER(tier_b)
-KAVO_REFLECT_ROWS_TIER(tier_c)
-#undef KAVO_REFLECT_ROWS_TIER
+// One table per processor tier, defined by reflect_rows_tier_[abc].cpp.
+struct ReflectRowsKernels {
+  using Reflect = void (*)(double* block, std::size_t row_stride, std::size_t rows, std::size_t width, double head,
+                           const double* tail, std::size_t tail_stride, double tau) noexcept;
+  Reflect separate;
+  Reflect fused;
+};
+extern const ReflectRowsKernels reflect_rows_tier_a, reflect_rows_tier_b, reflect_rows_tier_c;
 
 }  // namespace kavo_ops

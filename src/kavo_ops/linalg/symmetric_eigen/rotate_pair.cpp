@@ -1,16 +1,17 @@
 #include "kavo_ops/linalg/symmetric_eigen/rotate_pair.h"
 
-#include "platform/processor_tier.h"
+#include "platform/per_tier.h"
 
 namespace kavo_ops {
+namespace {
+
+constexpr platform::PerTier<RotatePairKernels> rotate_pair_kernels{rotate_pair_tier_a, rotate_pair_tier_b,
+                                                                   rotate_pair_tier_c};
+
+}  // namespace
 
 void rotate_pair(double* x, double* y, std::size_t count, double c, double s) noexcept {
-  switch (platform::active_tier()) {
-    case platform::Tier::A: return tier_a::rotate_pair(x, y, count, c, s);
-    case platform::Tier::B: return tier_b::rotate_pair(x, y, count, c, s);
-    case platform::Tier::C: break;
-  }
-  tier_c::rotate_pair(x, y, count, c, s);
+  rotate_pair_kernels.active().rotate(x, y, count, c, s);
 }
 
 }  // namespace kavo_ops

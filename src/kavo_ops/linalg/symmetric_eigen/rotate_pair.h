@@ -11,13 +11,10 @@ namespace kavo_ops {
 
 void rotate_pair(double* x, double* y, std::size_t count, double c, double s) noexcept;
 
-#define KAVO_ROTATE_PAIR_TIER(tier) \
-  namespace tier {                  \
-  void rotate_pair(double* x, double* y, std::size_t count, double c, double s) noexcept; \
-  }
-KAVO_ROTATE_PAIR_TIER(tier_a)
-KAVO_ROTATE_PAIR_TIER(tier_b)
-KAVO_ROTATE_PAIR_TIER(tier_c)
-#undef KAVO_ROTATE_PAIR_TIER
+// One table per processor tier, defined by rotate_pair_tier_[abc].cpp.
+struct RotatePairKernels {
+  void (*rotate)(double* x, double* y, std::size_t count, double c, double s) noexcept;
+};
+extern const RotatePairKernels rotate_pair_tier_a, rotate_pair_tier_b, rotate_pair_tier_c;
 
 }  // namespace kavo_ops

@@ -2,10 +2,8 @@
 #include "kavo_ops/linalg/symmetric_eigen/rotate_pair.h"
 #include "kavo_ops/linalg/symmetric_eigen/rotate_pair_body.h"
 
-namespace kavo_ops::tier_a {
+namespace kavo_ops {
 
-void rotate_pair(double* x, double* y, std::size_t count, double c, double s) noexcept {
-  rotate_pair_body(x, y, count, c, s);
-}
+constinit const RotatePairKernels rotate_pair_tier_a{rotate_pair_body};
 
-}  // namespace kavo_ops::tier_a
+}  // namespace kavo_ops

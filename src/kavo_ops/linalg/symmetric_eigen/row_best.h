@@ -31,17 +31,14 @@ std::size_t first_largest(const double* values, std::size_t count) noexcept;
 std::size_t rows_to_revisit(const double* row_p, const double* row_q, const double* best, const std::uint64_t* column,
                             std::uint64_t p, std::uint64_t q, double cut, std::uint64_t* rows) noexcept;
 
-#define KAVO_ROW_BEST_TIER(tier)                                                                              \
-  namespace tier {                                                                                            \
-  RowBest row_best(const double* row, const double* roots, double s_i, double floor, std::size_t count) noexcept; \
-  std::size_t first_largest(const double* values, std::size_t count) noexcept;                                \
-  std::size_t rows_to_revisit(const double* row_p, const double* row_q, const double* best,                   \
-                              const std::uint64_t* column, std::uint64_t p, std::uint64_t q, double cut,      \
-                              std::uint64_t* rows) noexcept;                                                  \
-  }
-KAVO_ROW_BEST_TIER(tier_a)
-KAVO_ROW_BEST_TIER(tier_b)
-KAVO_ROW_BEST_TIER(tier_c)
-#undef KAVO_ROW_BEST_TIER
+// One table per processor tier, defined by row_best_tier_[abc].cpp.
+struct RowBestKernels {
+  RowBest (*row_best)(const double* row, const double* roots, double s_i, double floor, std::size_t count) noexcept;
+  std::size_t (*first_largest)(const double* values, std::size_t count) noexcept;
+  std::size_t (*rows_to_revisit)(const double* row_p, const double* row_q, const double* best,
+                                 const std::uint64_t* column, std::uint64_t p, std::uint64_t q, double cut,
+                                 std::uint64_t* rows) noexcept;
+};
+extern const RowBestKernels row_best_tier_a, row_best_tier_b, row_best_tier_c;
 
 }  // namespace kavo_ops

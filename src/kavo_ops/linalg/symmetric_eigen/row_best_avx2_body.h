@@ -48,7 +48,8 @@ inline double horizontal_max(__m256d v) {
   return std::fmax(_mm_cvtsd_f64(half), _mm_cvtsd_f64(_mm_unpackhi_pd(half, half)));
 }
 
-RowBest row_best_avx2(const double* row, const double* roots, double s_i, double floor, std::size_t count) {
+RowBest row_best_avx2(const double* row, const double* roots, double s_i, double floor,
+                      std::size_t count) noexcept {
   const __m256d vs = _mm256_set1_pd(s_i);
   const __m256d vfloor = _mm256_set1_pd(floor);
   // Per lane the largest significant magnitude and its first position
@@ -84,7 +85,7 @@ RowBest row_best_avx2(const double* row, const double* roots, double s_i, double
   return best;
 }
 
-std::size_t first_largest_avx2(const double* values, std::size_t count) {
+std::size_t first_largest_avx2(const double* values, std::size_t count) noexcept {
   if (count == 0) return 0;
   __m256d largest = _mm256_set1_pd(values[0]);
   std::size_t j = 0;
@@ -104,7 +105,7 @@ std::size_t first_largest_avx2(const double* values, std::size_t count) {
 
 std::size_t rows_to_revisit_avx2(const double* row_p, const double* row_q, const double* best,
                                 const std::uint64_t* column, std::uint64_t p, std::uint64_t q, double cut,
-                                std::uint64_t* rows) {
+                                std::uint64_t* rows) noexcept {
   const __m256d vcut = _mm256_set1_pd(cut);
   const __m256d sign = _mm256_set1_pd(-0.0);
   const __m256i vp = _mm256_set1_epi64x(static_cast<long long>(p));

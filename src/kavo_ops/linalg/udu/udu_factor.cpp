@@ -7,7 +7,7 @@
 #include "kavo_ops/linalg/common/square_order.h"
 #include "kavo_ops/linalg/common/symmetric_input.h"
 #include "kavo_ops/linalg/udu/udu.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 
 namespace kavo_ops {
 namespace {

@@ -15,8 +15,8 @@
 #include "kavo_ops/linalg/bidiagonal/bidiagonal.h"
 #include "kavo_ops/linalg/bidiagonal/reflector_batch.h"
 #include "kavo_ops/linalg/bidiagonal/scaled_reflector_in_place.h"
-#include "kavo_ops/scalar/axpy_slice.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/axpy_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 
 namespace {
 

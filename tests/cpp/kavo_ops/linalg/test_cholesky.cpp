@@ -12,7 +12,7 @@
 #include "../../support/tier_fixture.h"
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/cholesky/cholesky.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {

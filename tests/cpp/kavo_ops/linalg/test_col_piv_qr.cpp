@@ -14,7 +14,7 @@
 #include "kavo_ops/linalg/col_piv_qr/col_piv_qr.h"
 #include "kavo_ops/linalg/col_piv_qr/column_norms.h"
 #include "kavo_ops/linalg/householder/householder_reflector.h"
-#include "kavo_ops/scalar/axpy_slice.h"
+#include "kavo_ops/slice_kernels/axpy_slice.h"
 
 namespace {
 

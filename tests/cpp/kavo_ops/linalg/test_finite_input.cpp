@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -29,6 +30,39 @@ TEST(RequireFinite, FindsOneNonFiniteValueAnywhere) {
     }
   }
   EXPECT_TRUE(require_finite({}, "Test"));
+}
+
+// A view is screened over its own elements only: a bad value inside the
+// window is found, one outside it (before the offset, between strided rows
+// or columns, past the end) is not looked at.
+TEST(AllFinite, ScreensExactlyTheViewsElements) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> storage(64, 2.0);
+  struct Case {
+    const char* name;
+    kavo::Layout<2> layout;  // 3 x 4 elements out of `storage`
+  };
+  const Case cases[] = {
+      {"contiguous window", {{3, 4}, {4, 1}, 5}},
+      {"padded rows", {{3, 4}, {9, 1}, 2}},
+      {"column stride", {{3, 4}, {12, 2}, 1}},
+      {"transposed", {{3, 4}, {1, 5}, 0}},
+  };
+  for (const Case& c : cases) {
+    const kavo::View<double, 2> view{storage.data(), storage.size(), c.layout};
+    std::vector<bool> inside(storage.size(), false);
+    for (std::uint64_t i = 0; i < 3; ++i) {
+      for (std::uint64_t j = 0; j < 4; ++j) {
+        inside[c.layout.offset + i * c.layout.strides[0] + j * c.layout.strides[1]] = true;
+      }
+    }
+    EXPECT_TRUE(all_finite(view)) << c.name;
+    for (std::size_t at = 0; at < storage.size(); ++at) {
+      storage[at] = nan;
+      EXPECT_EQ(all_finite(view), !inside[at]) << c.name << " " << at;
+      storage[at] = 2.0;
+    }
+  }
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 
 #include "../../support/tier_fixture.h"
 #include "kavo_ops/linalg/householder/householder_reflector.h"
-#include "kavo_ops/scalar/axpy_slice.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/axpy_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 
 namespace {
 

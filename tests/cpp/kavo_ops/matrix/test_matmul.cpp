@@ -12,7 +12,7 @@
 #include "kavo_ops/matrix/batched_matmul.h"
 #include "kavo_ops/matrix/generic_kernel.h"
 #include "kavo_ops/matrix/matmul.h"
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 #include "platform/invariant_failure.h"
 #include "support/tier_fixture.h"
 

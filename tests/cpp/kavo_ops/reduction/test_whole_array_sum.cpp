@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "kavo_ops/reduction/whole_array_sum.h"
-#include "kavo_ops/scalar/sum_slice.h"
+#include "kavo_ops/slice_kernels/sum_slice.h"
 #include "support/random_data.h"
 #include "support/tier_fixture.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "kavo_ops/scalar/dot_slice.h"
+#include "kavo_ops/slice_kernels/dot_slice.h"
 #include "kavo_ops/vector/dot.h"
 #include "support/random_data.h"
 #include "support/tier_fixture.h"

@@ -1,6 +1,6 @@
 #include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log.h"
 #include "kavo_ops/parallel/parallel_for.h"
-#include "platform/processor_tier.h"
+#include "platform/per_tier.h"
 
 namespace kavo_ops {
 
@@ -11,29 +11,21 @@ namespace {
 constexpr std::size_t kColumnsPerTask = 64;
 constexpr std::size_t kParallelWork = std::size_t{1} << 18;  // rotations x columns
 
-void apply_columns(double* rows, std::size_t row_length, std::size_t j0, std::size_t j1,
-                   const PlaneRotation* rotations, std::size_t count) noexcept {
-  switch (platform::active_tier()) {
-    case platform::Tier::A:
-      return tier_a::apply_rotations(rows + j0, row_length, j1 - j0, rotations, count);
-    case platform::Tier::B:
-      return tier_b::apply_rotations(rows + j0, row_length, j1 - j0, rotations, count);
-    case platform::Tier::C:
-      break;
-  }
-  tier_c::apply_rotations(rows + j0, row_length, j1 - j0, rotations, count);
-}
+constexpr platform::PerTier<ApplyRotationsKernels> apply_rotations_kernels{apply_rotations_tier_a,
+                                                                          apply_rotations_tier_b,
+                                                                          apply_rotations_tier_c};
 
 }  // namespace
 
 void apply_rotations(double* rows, std::size_t row_length, const PlaneRotation* rotations, std::size_t count) {
   if (count == 0) return;
+  const auto apply = apply_rotations_kernels.active().apply;
   if (count * row_length < kParallelWork || row_length <= kColumnsPerTask) {
-    apply_columns(rows, row_length, 0, row_length, rotations, count);
+    apply(rows, row_length, row_length, rotations, count);
     return;
   }
   for_each_dynamic_chunk(row_length, kColumnsPerTask, [&](std::uint64_t j0, std::uint64_t j1) {
-    apply_columns(rows, row_length, j0, j1, rotations, count);
+    apply(rows + j0, row_length, j1 - j0, rotations, count);
   });
 }
 

@@ -1,11 +1,9 @@
+// Tier A: vectors of eight lanes (one ZMM each).
 #include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log.h"
 #include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log_body.h"
 
-namespace kavo_ops::tier_a {
+namespace kavo_ops {
 
-void apply_rotations(double* rows, std::size_t row_length, std::size_t width, const PlaneRotation* rotations,
-                     std::size_t count) noexcept {
-  apply_rotations_body<8>(rows, row_length, width, rotations, count);
-}
+constinit const ApplyRotationsKernels apply_rotations_tier_a{apply_rotations_body<8>};
 
-}  // namespace kavo_ops::tier_a
+}  // namespace kavo_ops

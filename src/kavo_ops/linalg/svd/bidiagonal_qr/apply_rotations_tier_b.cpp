@@ -1,11 +1,9 @@
+// Tier B: vectors of four lanes (one YMM each).
 #include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log.h"
 #include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log_body.h"
 
-namespace kavo_ops::tier_b {
+namespace kavo_ops {
 
-void apply_rotations(double* rows, std::size_t row_length, std::size_t width, const PlaneRotation* rotations,
-                     std::size_t count) noexcept {
-  apply_rotations_body<4>(rows, row_length, width, rotations, count);
-}
+constinit const ApplyRotationsKernels apply_rotations_tier_b{apply_rotations_body<4>};
 
-}  // namespace kavo_ops::tier_b
+}  // namespace kavo_ops

@@ -55,14 +55,12 @@ class RotationLog {
   std::vector<PlaneRotation> pending_;
 };
 
-#define KAVO_APPLY_ROTATIONS_TIER(tier)                                                                      \
-  namespace tier {                                                                                           \
-  void apply_rotations(double* rows, std::size_t row_length, std::size_t width,                              \
-                       const PlaneRotation* rotations, std::size_t count) noexcept;                          \
-  }
-KAVO_APPLY_ROTATIONS_TIER(tier_a)
-KAVO_APPLY_ROTATIONS_TIER(tier_b)
-KAVO_APPLY_ROTATIONS_TIER(tier_c)
-#undef KAVO_APPLY_ROTATIONS_TIER
+// One table per processor tier, defined by apply_rotations_tier_[abc].cpp:
+// the recorded list over columns [0, width) of rows that lie row_length apart.
+struct ApplyRotationsKernels {
+  void (*apply)(double* rows, std::size_t row_length, std::size_t width, const PlaneRotation* rotations,
+                std::size_t count) noexcept;
+};
+extern const ApplyRotationsKernels apply_rotations_tier_a, apply_rotations_tier_b, apply_rotations_tier_c;
 
 }  // namespace kavo_ops

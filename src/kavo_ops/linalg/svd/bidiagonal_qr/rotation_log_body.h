@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "kavo_ops/linalg/common/double_lanes.h"
+#include "fyrel/lanes/lane_vector.h"
 #include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log.h"
 
 namespace kavo_ops {
@@ -30,8 +30,6 @@ void rotate_columns(double* rows, std::size_t row_length, std::size_t width, con
   }
 }
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
 // One chunk of kRotationChunk columns through the whole list. Sweeps record
 // runs of chained rotations, each one's first row being the previous one's
 // second; along such a run the shared row stays in registers, so a rotation
@@ -39,13 +37,14 @@ void rotate_columns(double* rows, std::size_t row_length, std::size_t width, con
 // run ends, before any later rotation can read it.
 template <std::size_t Lanes>
 void rotate_chunk(double* rows, std::size_t row_length, const PlaneRotation* rotations, std::size_t count) noexcept {
-  using V = typename DoubleLanes<Lanes>::type;
+  using Vector = fyrel::LaneVector<double, Lanes>;
+  using V = typename Vector::Reg;
   constexpr std::size_t kVectors = kRotationChunk / Lanes;
   V carried[kVectors];
   std::size_t t = 0;
   while (t < count) {
     double* carried_row = rows + rotations[t].first * row_length;
-    for (std::size_t v = 0; v < kVectors; ++v) carried[v] = load_lanes<V>(carried_row + v * Lanes);
+    for (std::size_t v = 0; v < kVectors; ++v) carried[v] = Vector::load(carried_row + v * Lanes);
     for (;;) {
       const PlaneRotation& rotation = rotations[t];
       double* y = rows + rotation.second * row_length;
@@ -53,8 +52,8 @@ void rotate_chunk(double* rows, std::size_t row_length, const PlaneRotation* rot
       const double s = rotation.s;
       for (std::size_t v = 0; v < kVectors; ++v) {
         const V xv = carried[v];
-        const V yv = load_lanes<V>(y + v * Lanes);
-        store_lanes(carried_row + v * Lanes, c * xv + s * yv);
+        const V yv = Vector::load(y + v * Lanes);
+        Vector::store(carried_row + v * Lanes, c * xv + s * yv);
         carried[v] = c * yv - s * xv;
       }
       carried_row = y;
@@ -63,11 +62,9 @@ void rotate_chunk(double* rows, std::size_t row_length, const PlaneRotation* rot
       // and pairs it with another one.
       if (t == count || rotations[t].first != rotation.second || rotations[t].second == rotation.second) break;
     }
-    for (std::size_t v = 0; v < kVectors; ++v) store_lanes(carried_row + v * Lanes, carried[v]);
+    for (std::size_t v = 0; v < kVectors; ++v) Vector::store(carried_row + v * Lanes, carried[v]);
   }
 }
-
-#pragma GCC diagnostic pop
 
 // Columns [0, width) of rows that lie row_length apart.
 template <std::size_t Lanes>

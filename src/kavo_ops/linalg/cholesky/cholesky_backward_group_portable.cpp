@@ -1,9 +1,0 @@
-#include "kavo_ops/linalg/cholesky/cholesky_backward_group_body.h"
-
-namespace kavo_ops::tier_c {
-
-void cholesky_backward_group(const double* l_transposed, std::size_t n, double* x) noexcept {
-  backward_group_body<4>(l_transposed, n, x);
-}
-
-}  // namespace kavo_ops::tier_c

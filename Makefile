@@ -106,10 +106,14 @@ WINE_AEDEBUG := HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug
 WINE_ENV := WINEPREFIX=$(WINE_PREFIX) WINEDEBUG=-all WINEARCH=win64
 
 # One Wine server for the whole run (the build runs the test programs too, to
-# list their tests), stopped at the end whatever the outcome.
+# list their tests), stopped at the end whatever the outcome. The first
+# program it runs starts Wine's own services, which would inherit that
+# program's output pipes and keep a reader waiting for their end: a program
+# with no output to read starts them first.
 test-windows: venv windows-deps
 	@set -e; export $(WINE_ENV); \
 	if [ ! -f "$$WINEPREFIX/system.reg" ]; then \
+	  mkdir -p "$$(dirname "$$WINEPREFIX")"; \
 	  wineboot -i >/dev/null 2>&1; \
 	  winecfg -v win10 >/dev/null 2>&1; \
 	  wine reg add '$(WINE_AEDEBUG)' /v Debugger /d '' /f >/dev/null 2>&1; \
@@ -117,9 +121,10 @@ test-windows: venv windows-deps
 	  wineserver -w; \
 	fi; \
 	wineserver -p; trap 'wineserver -k; wineserver -w' EXIT; \
+	wine cmd /c exit </dev/null >/dev/null 2>&1; \
 	$(CMAKE) -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVO_BUILD_TESTS=ON \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKAVO_GTEST_SOURCE_DIR=/usr/src/googletest \
-	  -Wno-dev >/dev/null; \
+	  -Wno-deprecated >/dev/null; \
 	$(CMAKE) --build $(WINDOWS_BUILD) -j $(JOBS); \
 	cd $(WINDOWS_BUILD) && $(abspath $(VENV))/bin/ctest --output-on-failure -j $(JOBS) --timeout 300
 

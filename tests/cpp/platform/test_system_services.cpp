@@ -94,7 +94,7 @@ TEST(Environment, ReadsWhatWasSetOfAnyLengthAndNothingOnceRemoved) {
   constexpr char kName[] = "KAVO_PLATFORM_TEST_VARIABLE";
   test_support::unset_environment_variable(kName);
   EXPECT_EQ(platform::environment_variable(kName), std::nullopt);
-  for (const std::string value : {std::string("7"), std::string(5000, 'x')}) {
+  for (const std::string& value : {std::string("7"), std::string(5000, 'x')}) {
     test_support::set_environment_variable(kName, value.c_str());
     EXPECT_EQ(platform::environment_variable(kName), value);
   }

@@ -1,6 +1,7 @@
-# kavo_add_library(<name> [DEPENDS <lib>...])
+# kavo_add_library(<name> [DEPENDS <lib>...] [SKIP <subfolder>...])
 #
-# Builds the static library src/<name> from every .cpp below that folder.
+# Builds the static library src/<name> from every .cpp below that folder,
+# except those below the SKIP subfolders (another operating system's sources).
 # Headers sit beside their sources and are included as "<name>/...".
 #
 # Processor-tier kernels are compiled per file with that tier's target flags
@@ -16,8 +17,11 @@
 # wide-instruction copy for every caller. The bodies and lane types have
 # internal linkage for that reason.
 function(kavo_add_library name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPENDS;SKIP" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(skipped ${ARG_SKIP})
+    list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${skipped}/")
+  endforeach()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})

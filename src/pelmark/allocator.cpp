@@ -11,42 +11,36 @@
 #include "pelmark/thread_heap.h"
 #include "platform/allocation_failure.h"
 #include "platform/fork_handlers.h"
+#include "platform/thread_exit_slot.h"
 
 namespace pelmark {
 
 namespace {
 
-// The heap pointer is read on every allocation and free. initial-exec keeps
-// that one load even when the library ends up in a loaded module; a single
-// pointer fits the static TLS reserve every loader keeps for such modules.
-[[gnu::tls_model("initial-exec")]] constinit thread_local ThreadHeap* t_heap = nullptr;
+// The heap pointer is read on every allocation and free: the platform's
+// thread exit slot, one load of an initial-exec thread_local on Linux.
+ThreadHeap* thread_heap() noexcept { return static_cast<ThreadHeap*>(platform::thread_exit_slot()); }
+
 [[gnu::tls_model("initial-exec")]] constinit thread_local bool t_heap_torn_down = false;
 
-// Its destructor is the thread-exit path of the heap. It is touched only when
-// the heap is created, so threads that never allocate register nothing.
-struct HeapTeardown {
-  bool armed = false;
-  ~HeapTeardown() {
-    if (!armed) return;
-    ThreadHeap* heap = t_heap;
-    t_heap = nullptr;
-    t_heap_torn_down = true;  // later requests on this thread take the huge path
-    delete heap;
-  }
-};
-thread_local HeapTeardown t_heap_teardown;
+// The thread-exit path of the heap.
+void tear_down_thread_heap(void* heap) {
+  platform::set_thread_exit_slot(nullptr, nullptr);
+  t_heap_torn_down = true;  // later requests on this thread take the huge path
+  delete static_cast<ThreadHeap*>(heap);
+}
 
 ThreadHeap* create_thread_heap() {
   ThreadHeap* heap = new ThreadHeap(process_arena());
-  t_heap_teardown.armed = true;
-  t_heap = heap;
+  // Refused, the heap is never torn down: its segments stay with it.
+  (void)platform::set_thread_exit_slot(heap, &tear_down_thread_heap);
   return heap;
 }
 
 // Everything but the fast path; null when the system refused the memory.
 void* allocate_slow_or_null(std::size_t size, std::size_t alignment) {
   void* block;
-  if (ThreadHeap* heap = t_heap) {
+  if (ThreadHeap* heap = thread_heap()) {
     block = heap->allocate_slow(size, alignment);
   } else if (t_heap_torn_down) {
     block = process_arena().huge_allocate(size, alignment);
@@ -108,10 +102,10 @@ void release_all_cached() noexcept { process_arena().release_all_cached(); }
 
 StatisticsSnapshot process_statistics() noexcept { return process_arena().statistics().snapshot(); }
 
-ThreadHeap* current_thread_heap() noexcept { return t_heap; }
+ThreadHeap* current_thread_heap() noexcept { return thread_heap(); }
 
 void* allocate(std::size_t size, std::size_t alignment) {
-  if (ThreadHeap* heap = t_heap) [[likely]] {
+  if (ThreadHeap* heap = thread_heap()) [[likely]] {
     if (void* block = heap->try_allocate_fast(size, alignment)) [[likely]] {
       gate_allocation(block, size);
       return block;
@@ -121,7 +115,7 @@ void* allocate(std::size_t size, std::size_t alignment) {
 }
 
 void* try_allocate(std::size_t size, std::size_t alignment) {
-  if (ThreadHeap* heap = t_heap) [[likely]] {
+  if (ThreadHeap* heap = thread_heap()) [[likely]] {
     if (void* block = heap->try_allocate_fast(size, alignment)) [[likely]] {
       gate_allocation(block, size);
       return block;
@@ -132,11 +126,11 @@ void* try_allocate(std::size_t size, std::size_t alignment) {
 
 void deallocate(void* address) {
   if (address != nullptr) gate_release(address);
-  deallocate_block(t_heap, address);
+  deallocate_block(thread_heap(), address);
 }
 
 void collect() {
-  if (ThreadHeap* heap = t_heap) heap->collect();
+  if (ThreadHeap* heap = thread_heap()) heap->collect();
 }
 
 }  // namespace pelmark

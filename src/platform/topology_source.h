@@ -6,8 +6,10 @@
 // node limits, fallbacks, which caches count) live in vendral; this layer
 // only reads and translates.
 //
-// On Linux every answer comes from a sysfs tree. Its root is a parameter so
-// that tests can describe machines that this one is not.
+// system_topology_source() answers for the running machine: on Windows from
+// the processor information calls, on Linux from the sysfs tree under /sys.
+// Other sources (platform/linux/sysfs_topology_source.h over any directory,
+// fakes in tests) describe machines that this one is not.
 
 #include <cstdint>
 #include <optional>
@@ -49,34 +51,28 @@ struct RunningProcessor {
 
 class TopologySource {
  public:
-  // `sysfs_root` is the directory that holds devices/system/{node,cpu}.
-  explicit TopologySource(std::string sysfs_root = "/sys");
+  virtual ~TopologySource() = default;
 
   // Highest NUMA node number (GetNumaHighestNodeNumber); absent when the
   // system describes no nodes. A system without NUMA support is one node 0.
-  std::optional<std::uint32_t> highest_node_number() const noexcept;
+  virtual std::optional<std::uint32_t> highest_node_number() const noexcept = 0;
 
   // The processors of one node (GetNumaNodeProcessorMaskEx), one entry per
   // group with at least one processor, in increasing group order. Empty when
   // the node does not exist, has no processors or cannot be read.
-  std::vector<GroupAffinity> node_processor_masks(std::uint32_t node) const noexcept;
+  virtual std::vector<GroupAffinity> node_processor_masks(std::uint32_t node) const noexcept = 0;
 
   // Number of logical processors (GetSystemInfo); 0 when unknown.
-  std::uint32_t processor_count() const noexcept;
+  virtual std::uint32_t processor_count() const noexcept = 0;
 
   // Every cache the system describes (GetLogicalProcessorInformationEx with
   // RelationCache); absent when the system describes none. A cache shared by
   // several processors may be reported once per processor.
-  std::optional<std::vector<CacheRecord>> cache_records() const noexcept;
-
-  const std::string& sysfs_root() const noexcept { return sysfs_root_; }
-
- private:
-  bool without_numa_support() const noexcept;
-  std::optional<std::vector<GroupAffinity>> online_processors() const noexcept;
-
-  std::string sysfs_root_;
+  virtual std::optional<std::vector<CacheRecord>> cache_records() const noexcept = 0;
 };
+
+// The running system's answers; the source lives as long as the process.
+const TopologySource& system_topology_source() noexcept;
 
 // Absent when the system cannot say where the calling thread runs.
 std::optional<RunningProcessor> running_processor() noexcept;

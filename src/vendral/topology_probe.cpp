@@ -53,6 +53,6 @@ CpuTopology probe_topology(const platform::TopologySource& source) noexcept {
   return topology;
 }
 
-CpuTopology probe_topology() { return probe_topology(platform::TopologySource{}); }
+CpuTopology probe_topology() { return probe_topology(platform::system_topology_source()); }
 
 }  // namespace vendral

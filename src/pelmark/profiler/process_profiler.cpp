@@ -9,8 +9,8 @@
 
 namespace pelmark::profiler {
 
-constinit NeverDestroyed<LiveTable> g_process_live_table;
-constinit NeverDestroyed<StackInterner> g_process_stack_interner;
+PELMARK_PROCESS_TABLES_INIT NeverDestroyed<LiveTable> g_process_live_table;
+PELMARK_PROCESS_TABLES_INIT NeverDestroyed<StackInterner> g_process_stack_interner;
 
 namespace {
 

@@ -19,8 +19,17 @@ union NeverDestroyed {
   T value;
 };
 
-extern constinit NeverDestroyed<LiveTable> g_process_live_table;
-extern constinit NeverDestroyed<StackInterner> g_process_stack_interner;
+// MinGW's std::mutex (winpthreads) has no constant initialiser, so on
+// Windows the tables are made by the start-up code, before main and before
+// anything else of this library runs.
+#if defined(_WIN32)
+#define PELMARK_PROCESS_TABLES_INIT [[gnu::init_priority(101)]]
+#else
+#define PELMARK_PROCESS_TABLES_INIT constinit
+#endif
+
+extern NeverDestroyed<LiveTable> g_process_live_table;
+extern NeverDestroyed<StackInterner> g_process_stack_interner;
 
 inline LiveTable& process_live_table() noexcept { return g_process_live_table.value; }
 inline StackInterner& process_stack_interner() noexcept { return g_process_stack_interner.value; }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -65,8 +66,14 @@ TEST(BindCurrentThreadTest, RefusesUnbindableIdsAndReportsTheSystemsRefusal) {
   std::thread([] {
     EXPECT_EQ(bind_current_thread(kBindableProcessorLimit).error(), ThreadBindError::OutOfRange{});
     EXPECT_EQ(bind_current_thread(0xFFFFFFFFu).error(), ThreadBindError::OutOfRange{});
-    // A processor this machine does not have: the system refuses (EINVAL).
-    EXPECT_EQ(bind_current_thread(kBindableProcessorLimit - 1).error(), ThreadBindError::Os{22});
+    // A processor this machine does not have: the system refuses (EINVAL on
+    // Linux, ERROR_INVALID_PARAMETER on Windows).
+#if defined(_WIN32)
+    constexpr std::int32_t kRefusal = 87;
+#else
+    constexpr std::int32_t kRefusal = 22;
+#endif
+    EXPECT_EQ(bind_current_thread(kBindableProcessorLimit - 1).error(), ThreadBindError::Os{kRefusal});
   }).join();
 }
 

@@ -14,6 +14,7 @@
 #include "pelmark/allocator.h"
 #include "pelmark/configuration.h"
 #include "pelmark/settings.h"
+#include "support/environment_variable.h"
 
 namespace pelmark {
 namespace {
@@ -153,15 +154,15 @@ TEST(ConfigurationStep, SampleIntervalIsReadOnlyWhenProfiling) {
 
 // Runs in a fresh child: the first allocation there is the process's first.
 void configure_in_fresh_process() {
-  ::setenv(kMaxRetainedSegmentsVariable, "3", 1);
-  ::setenv(kHugepageHintVariable, "false", 1);
+  test_support::set_environment_variable(kMaxRetainedSegmentsVariable, "3");
+  test_support::set_environment_variable(kHugepageHintVariable, "false");
   pelmark::deallocate(pelmark::allocate(64, 16));
   Settings settings = process_settings().load();
   if (settings.max_retained_segments != 3 || settings.enable_hugepage_hint) {
     fail_child("the first allocation did not apply the environment");
   }
   // Later calls, direct or from new threads' first allocations, do nothing.
-  ::setenv(kMaxRetainedSegmentsVariable, "5", 1);
+  test_support::set_environment_variable(kMaxRetainedSegmentsVariable, "5");
   configure_from_environment_once();
   settings = process_settings().load();
   if (settings.max_retained_segments != 3) fail_child("the step ran a second time");

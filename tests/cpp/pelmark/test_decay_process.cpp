@@ -13,12 +13,18 @@
 #include <thread>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#include <tlhelp32.h>
+#endif
+
 #include "pelmark/allocator.h"
 #include "pelmark/configuration.h"
 #include "pelmark/decay_scheduler.h"
 #include "pelmark/process_allocator.h"
 #include "pelmark/segment_geometry.h"
 #include "pelmark/segment_header.h"
+#include "support/environment_variable.h"
 
 namespace pelmark {
 namespace {
@@ -30,6 +36,35 @@ struct ThreadCount {
   int named = 0;
 };
 
+#if defined(_WIN32)
+// Every thread of this process in the system's snapshot, named by its
+// description.
+ThreadCount count_threads(const std::string& name) {
+  ThreadCount count;
+  const std::wstring wide_name(name.begin(), name.end());
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return count;
+  using GetDescription = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+  const auto get_description = reinterpret_cast<GetDescription>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
+    ++count.all;
+    HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID);
+    if (thread == nullptr || get_description == nullptr) continue;
+    PWSTR description = nullptr;
+    if (SUCCEEDED(get_description(thread, &description)) && description != nullptr) {
+      if (wide_name == description) ++count.named;
+      LocalFree(description);
+    }
+    CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+#else
 ThreadCount count_threads(const std::string& name) {
   ThreadCount count;
   for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
@@ -40,6 +75,7 @@ ThreadCount count_threads(const std::string& name) {
   }
   return count;
 }
+#endif
 
 // Threads present before any decay thread could exist. The thread sanitizer
 // starts a helper thread of its own with the first new thread, so one thread
@@ -65,7 +101,11 @@ bool eventually(auto condition) {
 }
 
 void no_thread_without_cadence(const char* cadence) {
-  if (cadence != nullptr) ::setenv(kPurgeCadenceVariable, cadence, 1); else ::unsetenv(kPurgeCadenceVariable);
+  if (cadence != nullptr) {
+    test_support::set_environment_variable(kPurgeCadenceVariable, cadence);
+  } else {
+    test_support::unset_environment_variable(kPurgeCadenceVariable);
+  }
   // Any thread beyond those would be a decay thread that has not named
   // itself yet.
   const int before = threads_before_decay();
@@ -84,7 +124,7 @@ TEST(DecayProcessDeathTest, NoThreadWhenTheCadenceIsZeroOrUnset) {
 }
 
 void decay_gives_back_what_no_one_holds() {
-  ::setenv(kPurgeCadenceVariable, "100", 1);
+  test_support::set_environment_variable(kPurgeCadenceVariable, "100");
   const int before = threads_before_decay();
   void* first = pelmark::allocate(64, 16);  // runs the step, which starts the thread
   start_decay();

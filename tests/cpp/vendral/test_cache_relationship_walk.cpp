@@ -10,14 +10,14 @@
 
 #include "vendral/cache_descriptors.h"
 #include "vendral/cache_policy.h"
-#include "vendral/cache_relationship_walk.h"
+#include "platform/cache_relationship_walk.h"
 #include "vendral/processor_information_buffer.h"
 
 namespace {
 
 using platform::CacheRecord;
 using platform::CacheType;
-using vendral::walk_cache_relationships;
+using platform::walk_cache_relationships;
 using vendral_test::FabricatedCache;
 using vendral_test::ProcessorInformationBuffer;
 

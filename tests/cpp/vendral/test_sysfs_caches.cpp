@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/sysfs_topology_source.h"
 #include "vendral/sysfs_tree.h"
 #include "vendral/topology_probe.h"
 
@@ -17,7 +18,7 @@ using vendral::CacheDescriptor;
 using vendral_test::SysfsTree;
 
 std::vector<CacheDescriptor> probe_caches(const SysfsTree& tree) {
-  return vendral::probe_topology(platform::TopologySource(tree.root())).caches;
+  return vendral::probe_topology(platform::SysfsTopologySource(tree.root())).caches;
 }
 
 TEST(SysfsCaches, OnlyDataAndUnifiedCachesOfLevelsOneToThree) {

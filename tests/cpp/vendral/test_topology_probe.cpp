@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/sysfs_topology_source.h"
 #include "vendral/sysfs_tree.h"
 #include "vendral/topology_probe.h"
 
@@ -23,7 +24,7 @@ std::vector<std::uint32_t> range(std::uint32_t first, std::uint32_t last) {
   return ids;
 }
 
-CpuTopology probe(const SysfsTree& tree) { return vendral::probe_topology(platform::TopologySource(tree.root())); }
+CpuTopology probe(const SysfsTree& tree) { return vendral::probe_topology(platform::SysfsTopologySource(tree.root())); }
 
 // Every topology, fallback or not, keeps these.
 void expect_consistent(const CpuTopology& topology) {

@@ -19,7 +19,9 @@
 // relationships, cache records shorter than one group entry (56 bytes), and
 // cache records whose GroupCount is 0, above 64 or does not fit in Size are
 // passed over. Which of the remaining records describe usable caches is
-// decided by cache_descriptors().
+// decided by vendral's cache_descriptors(). The walk is portable code, so
+// it is tested on every system; the Windows topology source feeds it the
+// buffer the system wrote.
 
 #include <cstddef>
 #include <optional>
@@ -28,14 +30,14 @@
 
 #include "platform/topology_source.h"
 
-namespace vendral {
+namespace platform {
 
 // The largest buffer and the largest single record accepted; a system that
 // needs more than this to describe its caches is not believed.
 inline constexpr std::size_t kMaxProcessorInformationBytes = 1 << 20;
 
 // Absent when the buffer is refused.
-std::optional<std::vector<platform::CacheRecord>> walk_cache_relationships(
+std::optional<std::vector<CacheRecord>> walk_cache_relationships(
     std::span<const std::byte> buffer);
 
-}  // namespace vendral
+}  // namespace platform

@@ -1,3 +1,6 @@
+// CPUID and XGETBV through the compiler's builtins and inline assembly: no
+// operating-system service, so the same code serves every x86-64 system.
+
 #include "platform/cpu_features.h"
 
 #include <cpuid.h>

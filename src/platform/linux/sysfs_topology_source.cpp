@@ -7,7 +7,7 @@
 // Anything missing or malformed reads as "the system does not say"; nothing
 // here throws except on allocation failure, which ends the process.
 
-#include "platform/topology_source.h"
+#include "platform/linux/sysfs_topology_source.h"
 
 #include <algorithm>
 #include <charconv>
@@ -213,23 +213,23 @@ std::optional<CacheRecord> read_cache_record(const std::string& index_dir) {
 
 }  // namespace
 
-TopologySource::TopologySource(std::string sysfs_root) : sysfs_root_(std::move(sysfs_root)) {}
+SysfsTopologySource::SysfsTopologySource(std::string sysfs_root) : sysfs_root_(std::move(sysfs_root)) {}
 
 // A kernel built without NUMA support has no node directory at all. Windows
 // describes such a machine as node 0 holding every processor, and so do we,
 // from the online processor list.
-bool TopologySource::without_numa_support() const noexcept {
+bool SysfsTopologySource::without_numa_support() const noexcept {
   std::error_code error;
   return !std::filesystem::is_directory(sysfs_root_ + "/devices/system/node", error);
 }
 
-std::optional<std::vector<GroupAffinity>> TopologySource::online_processors() const noexcept {
+std::optional<std::vector<GroupAffinity>> SysfsTopologySource::online_processors() const noexcept {
   const auto online = read_attribute(sysfs_root_ + "/devices/system/cpu/online");
   if (!online) return std::nullopt;
   return parse_processor_list(*online);
 }
 
-std::optional<std::uint32_t> TopologySource::highest_node_number() const noexcept {
+std::optional<std::uint32_t> SysfsTopologySource::highest_node_number() const noexcept {
   if (without_numa_support()) {
     if (online_processors()) return 0;
     return std::nullopt;
@@ -239,7 +239,7 @@ std::optional<std::uint32_t> TopologySource::highest_node_number() const noexcep
   return nodes.back().first;
 }
 
-std::vector<GroupAffinity> TopologySource::node_processor_masks(std::uint32_t node) const noexcept {
+std::vector<GroupAffinity> SysfsTopologySource::node_processor_masks(std::uint32_t node) const noexcept {
   if (without_numa_support()) {
     if (node != 0) return {};
     return online_processors().value_or(std::vector<GroupAffinity>{});
@@ -248,14 +248,14 @@ std::vector<GroupAffinity> TopologySource::node_processor_masks(std::uint32_t no
   return read_processor_set(dir + "/cpulist", dir + "/cpumap").value_or(std::vector<GroupAffinity>{});
 }
 
-std::uint32_t TopologySource::processor_count() const noexcept {
+std::uint32_t SysfsTopologySource::processor_count() const noexcept {
   if (const auto online = online_processors()) return count_processors(*online);
   // Without the online list, every processor the kernel made a directory for.
   const auto processors = numbered_entries(sysfs_root_ + "/devices/system/cpu", "cpu");
   return static_cast<std::uint32_t>(std::min<std::size_t>(processors.size(), 0xFFFFFFFFu));
 }
 
-std::optional<std::vector<CacheRecord>> TopologySource::cache_records() const noexcept {
+std::optional<std::vector<CacheRecord>> SysfsTopologySource::cache_records() const noexcept {
   const auto processors = numbered_entries(sysfs_root_ + "/devices/system/cpu", "cpu");
   if (processors.empty()) return std::nullopt;
   std::vector<CacheRecord> records;
@@ -265,6 +265,12 @@ std::optional<std::vector<CacheRecord>> TopologySource::cache_records() const no
     }
   }
   return records;
+}
+
+const TopologySource& system_topology_source() noexcept {
+  // Never destroyed: probes may run while other static objects are torn down.
+  static const SysfsTopologySource* const source = new SysfsTopologySource("/sys");
+  return *source;
 }
 
 }  // namespace platform

@@ -1,8 +1,8 @@
-#include "vendral/cache_relationship_walk.h"
+#include "platform/cache_relationship_walk.h"
 
 #include <cstdint>
 
-namespace vendral {
+namespace platform {
 namespace {
 
 constexpr std::uint32_t kRelationCache = 2;
@@ -21,16 +21,16 @@ Unsigned read_little_endian(std::span<const std::byte> bytes, std::size_t offset
 }
 
 // `record` is one whole record of at least 56 bytes with Relationship 2.
-std::optional<platform::CacheRecord> read_cache_record(std::span<const std::byte> record) {
+std::optional<CacheRecord> read_cache_record(std::span<const std::byte> record) {
   const std::size_t group_count = read_little_endian<std::uint16_t>(record, 38);
   if (group_count == 0 || group_count > kMaxGroupCount) return std::nullopt;
   if (kGroupsOffset + kGroupAffinityBytes * group_count > record.size()) return std::nullopt;
 
-  platform::CacheRecord cache;
+  CacheRecord cache;
   cache.level = read_little_endian<std::uint8_t>(record, 8);
   cache.line_size = read_little_endian<std::uint16_t>(record, 10);
   cache.size_bytes = read_little_endian<std::uint32_t>(record, 12);
-  cache.type = static_cast<platform::CacheType>(read_little_endian<std::uint32_t>(record, 16));
+  cache.type = static_cast<CacheType>(read_little_endian<std::uint32_t>(record, 16));
   cache.groups.reserve(group_count);
   for (std::size_t i = 0; i < group_count; ++i) {
     const std::size_t entry = kGroupsOffset + kGroupAffinityBytes * i;
@@ -42,10 +42,10 @@ std::optional<platform::CacheRecord> read_cache_record(std::span<const std::byte
 
 }  // namespace
 
-std::optional<std::vector<platform::CacheRecord>> walk_cache_relationships(
+std::optional<std::vector<CacheRecord>> walk_cache_relationships(
     std::span<const std::byte> buffer) {
   if (buffer.size() > kMaxProcessorInformationBytes) return std::nullopt;
-  std::vector<platform::CacheRecord> records;
+  std::vector<CacheRecord> records;
   std::size_t offset = 0;
   while (offset < buffer.size()) {
     const std::size_t remaining = buffer.size() - offset;
@@ -61,4 +61,4 @@ std::optional<std::vector<platform::CacheRecord>> walk_cache_relationships(
   return records;
 }
 
-}  // namespace vendral
+}  // namespace platform

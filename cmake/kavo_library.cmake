@@ -1,7 +1,9 @@
-# kavo_add_library(<name> [DEPENDS <lib>...] [SKIP <subfolder>...])
+# kavo_add_library(<name> [FOLDER <subfolder>] [DEPENDS <lib>...] [SKIP <subfolder>...])
 #
 # Builds the static library src/<name> from every .cpp below that folder,
-# except those below the SKIP subfolders (another operating system's sources).
+# except those below the SKIP subfolders (another operating system's sources,
+# or a part built as a library of its own). With FOLDER, the library is made
+# of that subfolder only (a part of the subsystem with a library of its own).
 # Headers sit beside their sources and are included as "<name>/...".
 #
 # Processor-tier kernels are compiled per file with that tier's target flags
@@ -17,8 +19,12 @@
 # wide-instruction copy for every caller. The bodies and lane types have
 # internal linkage for that reason.
 function(kavo_add_library name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS;SKIP" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(ARG "" "FOLDER" "DEPENDS;SKIP" ${ARGN})
+  set(root ${CMAKE_CURRENT_SOURCE_DIR})
+  if(ARG_FOLDER)
+    set(root ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_FOLDER})
+  endif()
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${root}/*.cpp)
   foreach(skipped ${ARG_SKIP})
     list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${skipped}/")
   endforeach()

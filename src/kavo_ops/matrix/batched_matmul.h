@@ -7,7 +7,8 @@
 //
 // Empty results return at once. From 1024 batches on, batches run one per
 // index on the executor (the products inside then run on their own thread);
-// the first error stops the batches that have not started and is returned.
+// either way the error of the lowest failing batch is returned, and batches
+// above a failed one are skipped.
 
 #include <cstdint>
 

@@ -5,6 +5,7 @@
 #include "drovek/executor/executor_once_slot.h"
 #include "drovek/executor/global_worker_count.h"
 #include "drovek/executor/thread_count_setting.h"
+#include "pelmark/process_lifetime.h"
 #include "platform/allowed_processors.h"
 #include "platform/environment.h"
 #include "platform/fork_handlers.h"
@@ -63,6 +64,8 @@ const Executor& global_executor() {
     std::uint64_t probed = 0;
     // The probe record is dropped as soon as the count is read.
     if (global_worker_count_needs_probe(setting, allowed)) probed = vendral::probe_topology().logical_processor_count;
+    // Its queues live until the process ends: not leaks.
+    const pelmark::ProcessLifetimeAllocations lifetime;
     return create_global_executor(global_executor_config(global_worker_count(setting, allowed, probed)));
   });
 }

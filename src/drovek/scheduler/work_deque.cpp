@@ -1,5 +1,6 @@
 #include "drovek/scheduler/work_deque.h"
 
+#include "pelmark/process_lifetime.h"
 #include "platform/thread_yield.h"
 
 // ThreadSanitizer does not model standalone fences; the fences here order
@@ -36,7 +37,9 @@ bool try_lock_stamp(std::atomic<std::uint64_t>& stamp, std::uint64_t position) n
 }  // namespace
 
 WorkDeque::WorkDeque(std::uint64_t initial_capacity)
-    : storage_(new DequeStorage(initial_capacity, 0)), initial_capacity_(initial_capacity) {}
+    : storage_(new DequeStorage(initial_capacity, 0)),
+      initial_capacity_(initial_capacity),
+      lives_for_process_(pelmark::allocating_for_process_lifetime()) {}
 
 WorkDeque::~WorkDeque() {
   DequeStorage* storage = storage_.load(std::memory_order_acquire);
@@ -70,6 +73,7 @@ DequeStorage* WorkDeque::replace_storage(std::uint64_t capacity) {
   DequeStorage* old_storage = storage_.load(std::memory_order_relaxed);
   const std::uint64_t bottom = bottom_.load(std::memory_order_relaxed);
   const std::uint64_t top = top_.load(std::memory_order_relaxed);
+  const pelmark::ProcessLifetimeAllocations lifetime(lives_for_process_);
   auto fresh = std::make_unique<DequeStorage>(capacity, bottom);
   for (std::uint64_t p = top; signed_difference(bottom, p) > 0; ++p) {
     fresh->slot(p) = old_storage->slot(p);

@@ -52,8 +52,13 @@ ExecutorConfig global_executor_config(std::uint64_t logical_processors) {
 
 Executor create_global_executor(ExecutorConfig config) {
   std::expected<Executor, ExecutorError> created = Executor::create(std::move(config));
-  if (!created) platform::fail_invariant("initialize global Drovek executor: " + debug(created.error()));
-  return std::move(*created);
+  if (created) return std::move(*created);
+  const ExecutorError& error = created.error();
+  // The system was short of memory or threads: a failure of this call only.
+  if (error.is<ExecutorError::ThreadPoolCreationFailed>() || error.is<ExecutorError::ResourceExhausted>()) {
+    throw ExecutorResourcesRefused();
+  }
+  platform::fail_invariant("initialize global Drovek executor: " + debug(error));
 }
 
 const Executor& global_executor() {

@@ -4,13 +4,25 @@
 // says; see global_worker_count.h), and alive until the process ends. A
 // child made by fork() starts without one: its first use creates its own.
 
+#include <new>
+
 #include "drovek/executor/executor.h"
 
 namespace drovek {
 
+// What global_executor() throws when the system refuses the memory or a
+// thread the pool needs. It is a std::bad_alloc, so callers treat it like
+// any refused allocation (the Python module raises MemoryError); nothing of
+// the attempt is left running, and a later call tries again.
+class ExecutorResourcesRefused : public std::bad_alloc {
+ public:
+  const char* what() const noexcept override { return "the system refused memory or a thread for the executor"; }
+};
+
 // Creates the executor on the first call (once per process, even under
-// concurrent first calls) and returns it. A construction error is an
-// internal invariant failure "initialize global Drovek executor: {debug}".
+// concurrent first calls) and returns it. Refused memory or threads throw
+// ExecutorResourcesRefused; any other construction error is an internal
+// invariant failure "initialize global Drovek executor: {debug}".
 const Executor& global_executor();
 
 // The process-wide executor if some call has created it, else null.
@@ -20,8 +32,8 @@ const Executor* global_executor_if_created() noexcept;
 // with `logical_processors` processors (at least 1 worker).
 ExecutorConfig global_executor_config(std::uint64_t logical_processors);
 
-// Builds an executor from `config`, turning an error into the invariant
-// failure above.
+// Builds an executor from `config`, turning an error into the exception or
+// invariant failure above.
 Executor create_global_executor(ExecutorConfig config);
 
 }  // namespace drovek

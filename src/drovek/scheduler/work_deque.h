@@ -39,6 +39,9 @@ enum class StealOutcome { Success, Empty, Retry };
 class alignas(kIsolationBytes) WorkDeque {
  public:
   // `initial_capacity` is a power of two below 2^56 (16 or more in practice).
+  // Memory refused for the first storage throws QueueMemoryRefused; memory
+  // refused when growing or shrinking later ends the process with the
+  // allocation-failure report (push has no error channel).
   // A deque made inside a pelmark::ProcessLifetimeAllocations scope (the
   // process-wide executor's) marks every storage it ever holds as meant to
   // live for the process, so leak reports leave its queues out.

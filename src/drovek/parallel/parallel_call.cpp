@@ -14,6 +14,7 @@
 #include "drovek/scheduler/submit.h"
 #include "drovek/scheduler/thread_state.h"
 #include "drovek/scheduler/wait_helping.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 
 namespace drovek {
@@ -33,6 +34,9 @@ struct CallDescription {
   std::byte* buffer = nullptr;
   CompletionLatch* latch = nullptr;
   FirstTaskFailure* failure = nullptr;
+  // Whether the caller works for an interruptible call: its tasks do too,
+  // on whichever thread runs them (platform/interrupt.h).
+  bool interruptible = false;
 };
 
 constexpr std::size_t kMutElementBytes = 4;
@@ -86,7 +90,11 @@ bool run_task_pieces(const CallDescription& call, std::size_t index, TaskRange r
 bool run_task(Job& job, std::size_t) {
   TaskPayload& task = job_payload<TaskPayload>(job);
   CompletionLatch& latch = *task.call->latch;
-  const bool succeeded = run_task_pieces(*task.call, task.index, task.range);
+  bool succeeded;
+  {
+    const platform::InterruptibleScope interruptible(task.call->interruptible);
+    succeeded = run_task_pieces(*task.call, task.index, task.range);
+  }
   task.ran = true;
   latch.finish(true);  // the call's frame may be gone after this
   return succeeded;
@@ -131,6 +139,7 @@ void drive(const char* entry_point, ExecutorSource source, CallDescription& call
   const std::size_t tasks = std::min(units, workers + 1);
   CompletionLatch latch(core.completion);
   call.latch = &latch;
+  call.interruptible = platform::working_for_interruptible_call();
   FirstTaskFailure failure;
   call.failure = &failure;
   SubmittedTasksGuard guard(core, latch);

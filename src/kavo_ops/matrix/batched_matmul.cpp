@@ -7,6 +7,7 @@
 #include "kavo/layout/shape_arithmetic.h"
 #include "kavo_ops/matrix/matmul.h"
 #include "kavo_ops/parallel/parallel_for.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -81,6 +82,7 @@ kavo::Expected<void> batched_matmul_into(const kavo::View<T, 3>& a, const kavo::
   };
   if (batches < kParallelBatches) {
     for (std::uint64_t t = 0; t < batches; ++t) {
+      platform::throw_if_interrupted();
       if (auto done = one_batch(t); !done) return done;
     }
     return {};
@@ -88,6 +90,7 @@ kavo::Expected<void> batched_matmul_into(const kavo::View<T, 3>& a, const kavo::
   FirstBatchError first_error;
   for_each_dynamic_chunk(batches, kBatchChunk, [&](std::uint64_t begin, std::uint64_t end) {
     for (std::uint64_t t = begin; t < end; ++t) {
+      platform::throw_if_interrupted();
       if (first_error.skips(t)) return;
       if (auto done = one_batch(t); !done) first_error.record(t, std::move(done.error()));
     }

@@ -6,6 +6,7 @@
 #include "fyrel/gemm/gemm.h"
 #include "fyrel/gemm/gemm_rows.h"
 #include "kavo_ops/parallel/parallel_for.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -56,6 +57,7 @@ template <class T>
 void TiledRows<T>::run(const T* a, T* out, std::uint64_t r0, std::uint64_t r1, fyrel::AlignedBuffer<T>& scratch,
                        bool zero_fill) const {
   for (std::uint64_t r = r0; r < r1; r += fyrel::kBandRows) {
+    platform::throw_if_interrupted();
     const std::uint64_t rows = std::min<std::uint64_t>(fyrel::kBandRows, r1 - r);
     T* band = out + r * ldc_;
     if (zero_fill) {

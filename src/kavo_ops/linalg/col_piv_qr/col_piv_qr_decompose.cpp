@@ -48,6 +48,7 @@ struct StepReflector {
 // stays in cache, instead of every reflector sweeping all of Q.
 void form_q(std::span<double> q, std::uint64_t m, const std::vector<StepReflector>& reflectors) {
   auto rows = [&](std::uint64_t begin, std::uint64_t end) {
+    platform::throw_if_interrupted();
     for (const StepReflector& step : reflectors) apply_reflector_right(step.h, q, m, begin, end, step.column);
   };
   std::uint64_t work = 0;

@@ -22,6 +22,13 @@
 #include "pelmark/segment_geometry.h"
 #include "pelmark/segment_header.h"
 
+#if defined(__SANITIZE_THREAD__)
+// The thread sanitizer refuses new threads in the child of a multi-threaded
+// fork unless told otherwise; a forked child here must start its own decay
+// thread.
+extern "C" const char* __tsan_default_options() { return "die_after_fork=0"; }
+#endif
+
 namespace pelmark {
 namespace {
 

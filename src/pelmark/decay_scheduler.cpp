@@ -1,10 +1,12 @@
 #include "pelmark/decay_scheduler.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 #include "pelmark/process_allocator.h"
 #include "pelmark/purge_pass.h"
+#include "platform/fork_handlers.h"
 #include "platform/invariant_failure.h"
 
 namespace pelmark {
@@ -24,13 +26,32 @@ DecayScheduler::DecayScheduler(std::move_only_function<void()> pass, const Setti
                                ThreadSpawner spawner)
     : pass_(std::move(pass)), settings_(settings), spawner_(std::move(spawner)) {}
 
+bool DecayScheduler::spawn() {
+  auto thread = spawner_(kDecayThreadName, kDecayThreadStackBytes, [this] { run(); });
+  if (!thread) return false;
+  thread->detach();
+  return true;
+}
+
 void DecayScheduler::start() {
-  if (started_.exchange(1, std::memory_order_acq_rel) == 0) {
-    auto thread = spawner_(kDecayThreadName, kDecayThreadStackBytes, [this] { run(); });
-    if (!thread) platform::fail_invariant("Failed to spawn pelmark-decay thread");
-    thread->detach();
+  if (started_.exchange(1, std::memory_order_acq_rel) == 0 && !spawn()) {
+    platform::fail_invariant("Failed to spawn pelmark-decay thread");
   }
   request_pass();
+}
+
+void DecayScheduler::restart_in_child() noexcept {
+  // The old ones are abandoned, not destroyed: destroying a condition
+  // variable that a vanished thread waits on may wait for that thread.
+  new (&mutex_) std::mutex;
+  new (&wake_) std::condition_variable;
+  pass_requested_ = false;
+  if (started_.load(std::memory_order_relaxed) == 0) return;
+  try {
+    if (spawn()) request_pass();
+  } catch (...) {
+    // No memory for the thread's start record: the child goes without decay.
+  }
 }
 
 void DecayScheduler::request_pass() {
@@ -58,10 +79,32 @@ void DecayScheduler::run() {
   }
 }
 
-void start_decay() {
-  static DecayScheduler* const scheduler =
-      new DecayScheduler([] { purge_pass(process_arena()); }, process_settings());
-  scheduler->start();
+namespace {
+
+// Set once the process scheduler exists; read by the fork handler, which
+// must not wait on the first-use guard below (a thread of the parent may
+// have been inside it at the fork).
+std::atomic<DecayScheduler*> g_process_scheduler{nullptr};
+
+void restart_decay_in_child() noexcept {
+  if (DecayScheduler* scheduler = g_process_scheduler.load(std::memory_order_acquire)) scheduler->restart_in_child();
 }
+
+DecayScheduler& process_scheduler() {
+  static DecayScheduler* const scheduler = [] {
+    auto* created = new DecayScheduler([] { purge_pass(process_arena()); }, process_settings());
+    g_process_scheduler.store(created, std::memory_order_release);
+    // Registered after the arena's handlers, so in the child it runs after
+    // the pool locks are released. If the system refuses, a forked child
+    // simply has no decay thread.
+    (void)platform::register_fork_handlers(nullptr, nullptr, &restart_decay_in_child);
+    return created;
+  }();
+  return *scheduler;
+}
+
+}  // namespace
+
+void start_decay() { process_scheduler().start(); }
 
 }  // namespace pelmark

@@ -49,9 +49,17 @@ class DecayScheduler {
   void start();
   // Makes the thread run a pass as soon as it is free.
   void request_pass();
+  // In a child of fork(), where the thread does not exist: starts over with
+  // a fresh lock and condition variable (the parent's thread may have held
+  // the one or waited on the other) and, when the parent had started the
+  // thread, starts the child's own. A thread the system refuses here leaves
+  // the child without decay: there is no caller to report to.
+  void restart_in_child() noexcept;
 
  private:
   [[noreturn]] void run();
+  // Spawns the thread; false when the system refused it.
+  bool spawn();
 
   std::move_only_function<void()> pass_;
   const SettingsRecord& settings_;
@@ -63,7 +71,8 @@ class DecayScheduler {
 };
 
 // The process's scheduler over the process arena (created on first use,
-// never destroyed: its thread never exits).
+// never destroyed: its thread never exits). A child made by fork() after the
+// start gets a thread of its own (restart_in_child, from a fork handler).
 void start_decay();
 
 }  // namespace pelmark

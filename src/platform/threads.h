@@ -46,4 +46,7 @@ std::expected<ThreadHandle, int> spawn_thread(std::string name, std::size_t stac
 // The calling thread's OS-level name, as the system stores it.
 std::string current_thread_name();
 
+// Whether the calling thread is the one the process started with.
+bool on_process_main_thread() noexcept;
+
 }  // namespace platform

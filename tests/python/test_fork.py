@@ -86,3 +86,42 @@ def test_grandchild_of_a_fork_computes_too():
     os.close(read)
     os.waitpid(pid, 0)
     assert answer == b"ok"
+
+
+DECAY_IN_CHILD = r"""
+import multiprocessing, os
+import numpy as np
+import kavo_python as kp
+
+def thread_names():
+    names = []
+    for task in os.listdir("/proc/self/task"):
+        with open(f"/proc/self/task/{task}/comm") as comm:
+            names.append(comm.read().strip())
+    return names
+
+def child_threads():
+    import time
+    give_up = time.monotonic() + 20
+    while "pelmark-decay" not in thread_names() and time.monotonic() < give_up:
+        time.sleep(0.01)
+    return thread_names()
+
+a = np.ones((600, 600), np.float32)
+kp.matmul(a, a)  # scratch from the allocator: its settings are read, its thread started
+print(thread_names().count("pelmark-decay"))
+with multiprocessing.get_context("fork").Pool(1) as pool:
+    print(pool.apply_async(child_threads).get(timeout=60).count("pelmark-decay"))
+"""
+
+
+@pytest.mark.skipif(not hasattr(os, "fork"), reason="needs fork")
+def test_forked_child_has_its_own_decay_thread():
+    import subprocess
+    import sys
+
+    env = dict(os.environ, PELMARK_PURGE_CADENCE_MS="50")
+    done = subprocess.run([sys.executable, "-W", "ignore::DeprecationWarning", "-c", DECAY_IN_CHILD],
+                          env=env, capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr[-2000:]
+    assert done.stdout.split() == ["1", "1"]

@@ -78,3 +78,47 @@ def test_refused_memory_raises_memory_error_without_leaking(name):
     assert outcomes.split() == ["MemoryError"] * 4
     first, last = map(int, sizes.split())
     assert last - first < (8 << 20), (first, last)
+
+
+# The first call that needs the worker pool creates it; the system refusing
+# memory or a thread for it fails that call only, with MemoryError, and the
+# next call (memory available again) creates the pool and computes. A fresh
+# process per cap, so that the pool does not exist yet.
+POOL_SCRIPT = r"""
+import os, resource, sys
+import numpy as np
+import kavo_python as kp
+
+def vm_bytes():
+    for line in open("/proc/self/status"):
+        if line.startswith("VmSize:"):
+            return int(line.split()[1]) * 1024
+
+def workers():
+    names = [open(f"/proc/self/task/{t}/comm").read().strip() for t in os.listdir("/proc/self/task")]
+    return sum(name.startswith("drovek-worker") for name in names)
+
+a = np.random.default_rng(3).standard_normal((400, 400))
+soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+resource.setrlimit(resource.RLIMIT_AS, (vm_bytes() + (int(sys.argv[1]) << 20), hard))
+try:
+    kp.qr(a)
+    first = "returned"
+except MemoryError:
+    first = "MemoryError"
+resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+q, r = kp.qr(a)
+residual = np.linalg.norm(a - q @ r) / (400 * np.finfo(float).eps * np.linalg.norm(a))
+print(first, workers(), "ok" if residual < 30 else f"residual {residual}")
+"""
+
+
+@pytest.mark.parametrize("room_mib", [0, 2, 4, 6, 8, 12, 16])
+def test_refused_memory_while_the_pool_is_created_fails_that_call_only(room_mib):
+    done = subprocess.run([sys.executable, "-c", POOL_SCRIPT, str(room_mib)], capture_output=True, text=True,
+                          timeout=300)
+    assert done.returncode == 0, done.stderr[-2000:]
+    first, workers_at_end, check = done.stdout.strip().split(maxsplit=2)
+    assert first in ("MemoryError", "returned")
+    assert int(workers_at_end) > 0
+    assert check == "ok"

@@ -11,7 +11,6 @@
 #include "drovek/scheduler/queue_array.h"
 #include "drovek/scheduler/tuning.h"
 #include "drovek/scheduler/worker_loop.h"
-#include "platform/allocation_failure.h"
 #include "platform/thread_yield.h"
 
 namespace drovek {
@@ -55,17 +54,15 @@ std::optional<ExecutorError> placement_failure(SchedulerCore& core, const Placem
   return std::nullopt;
 }
 
-// The scheduler with every worker's queues, before any thread starts. Memory
-// it cannot get ends the process through the allocation-failure report (the
-// rings and deques report their own arrays; the tables here are reported as
-// the workers' records together), so create() never throws for it.
+// The scheduler with every worker's queues, before any thread starts; null
+// when the system refuses memory for them (everything made so far is
+// released again).
 std::shared_ptr<SchedulerCore> build_scheduler(std::uint64_t workers, std::uint64_t admission, std::uint64_t local,
                                                const std::optional<PlacementPlan>& plan,
                                                const std::string& thread_name) {
-  const std::size_t records_bytes = queue_array_bytes(workers, sizeof(WorkerRecord));
   try {
     std::vector<std::unique_ptr<WorkerRecord>> records;
-    if (workers > records.max_size()) platform::report_allocation_failure(records_bytes, alignof(WorkerRecord));
+    if (workers > records.max_size()) return nullptr;
     records.reserve(workers);
     for (std::uint64_t i = 0; i < workers; ++i) records.push_back(std::make_unique<WorkerRecord>(admission, local));
     std::vector<std::optional<std::uint64_t>> numa_table(workers);
@@ -74,8 +71,35 @@ std::shared_ptr<SchedulerCore> build_scheduler(std::uint64_t workers, std::uint6
     }
     return std::make_shared<SchedulerCore>(std::move(records), std::move(numa_table), thread_name);
   } catch (const std::bad_alloc&) {
-    platform::report_allocation_failure(records_bytes, alignof(WorkerRecord));
+    return nullptr;
   }
+}
+
+enum class StartRefusal { Thread, Memory };
+
+// Starts worker `i`, or says what the system refused: the thread, or memory
+// for its start record.
+std::expected<platform::ThreadHandle, StartRefusal> start_worker(const std::shared_ptr<SchedulerCore>& core,
+                                                                 const ExecutorConfig& config,
+                                                                 const ConstructionHooks& hooks,
+                                                                 const std::optional<PlacementPlan>& plan,
+                                                                 std::uint64_t i) {
+  try {
+    WorkerStart start{core, static_cast<std::size_t>(i), std::nullopt, hooks.bind_thread};
+    if (plan && i < plan->size()) start.planned_processor = (*plan)[i].processor;
+    auto handle = hooks.spawn_thread(config.thread_name + "-" + std::to_string(i), kWorkerStackBytes,
+                                     [start = std::move(start)]() mutable { run_worker(std::move(start)); });
+    if (!handle) return std::unexpected(StartRefusal::Thread);
+    return std::move(*handle);
+  } catch (const std::bad_alloc&) {
+    return std::unexpected(StartRefusal::Memory);
+  }
+}
+
+// Built in place: moving an ExecutorError into the result trips a false
+// maybe-uninitialized warning of GCC 12 about the variant's other members.
+std::expected<Executor, ExecutorError> memory_refused() {
+  return std::expected<Executor, ExecutorError>(std::unexpect, ExecutorError::ResourceExhausted{kExecutorMemoryRefused});
 }
 
 }  // namespace
@@ -99,16 +123,16 @@ std::expected<Executor, ExecutorError> Executor::create(ExecutorConfig config, c
   }
 
   std::shared_ptr<SchedulerCore> core = build_scheduler(workers, *admission, *local, plan, config.thread_name);
+  if (!core) return memory_refused();
 
   for (std::uint64_t i = 0; i < workers; ++i) {
-    WorkerStart start{core, static_cast<std::size_t>(i), std::nullopt, hooks.bind_thread};
-    if (plan && i < plan->size()) start.planned_processor = (*plan)[i].processor;
-    auto handle = hooks.spawn_thread(config.thread_name + "-" + std::to_string(i), kWorkerStackBytes,
-                                     [start = std::move(start)]() mutable { run_worker(std::move(start)); });
+    auto handle = start_worker(core, config, hooks, plan, i);
     if (!handle) {
       shutdown(*core);
+      if (handle.error() == StartRefusal::Memory) return memory_refused();
       return std::unexpected(ExecutorError::ThreadPoolCreationFailed{});
     }
+    // Room for every handle was reserved with the core: no allocation here.
     std::lock_guard lock(core->thread_handles_mutex);
     core->thread_handles.push_back(std::move(*handle));
   }
@@ -117,16 +141,21 @@ std::expected<Executor, ExecutorError> Executor::create(ExecutorConfig config, c
   if (plan) {
     if (std::optional<ExecutorError> failure = placement_failure(*core, *plan)) {
       shutdown(*core);
-      return std::unexpected(std::move(*failure));
+      return std::unexpected(*failure);
     }
   }
 
-  auto lifetime = std::make_shared<ExecutorLifetime>();
-  lifetime->created = started;
-  lifetime->worker_count = workers;
-  lifetime->construction_nanoseconds = saturating_nanoseconds(std::chrono::steady_clock::now() - started);
-  core->install_lifetime(lifetime);
-  return Executor(std::make_shared<Shared>(std::move(config), std::move(core), std::move(lifetime)));
+  try {
+    auto lifetime = std::make_shared<ExecutorLifetime>();
+    lifetime->created = started;
+    lifetime->worker_count = workers;
+    lifetime->construction_nanoseconds = saturating_nanoseconds(std::chrono::steady_clock::now() - started);
+    core->install_lifetime(lifetime);
+    return Executor(std::make_shared<Shared>(std::move(config), core, std::move(lifetime)));
+  } catch (const std::bad_alloc&) {
+    shutdown(*core);
+    return memory_refused();
+  }
 }
 
 const ExecutorConfig& Executor::config() const noexcept { return shared_->config; }

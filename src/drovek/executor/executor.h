@@ -15,14 +15,20 @@
 
 namespace drovek {
 
+// The reason of the ResourceExhausted error Executor::create returns when
+// the system refuses memory for the queues or the workers' records.
+inline constexpr char kExecutorMemoryRefused[] = "the system refused memory for the executor";
+
 class Executor {
  public:
   // Checks, in order: admission slots per worker (InvalidConfiguration), the
   // local queue capacity (InvalidLocalQueueInitialCapacity), the placement
-  // plan when pinning; then starts the workers (ThreadPoolCreationFailed when
-  // the OS refuses a thread), waits until each has registered, and when
-  // pinning until each has bound (WorkerPlacementFailed for the lowest failed
-  // worker). On failure nothing is left running.
+  // plan when pinning; then builds the queues (ResourceExhausted with
+  // kExecutorMemoryRefused when the system refuses the memory), starts the
+  // workers (ThreadPoolCreationFailed when the OS refuses a thread), waits
+  // until each has registered, and when pinning until each has bound
+  // (WorkerPlacementFailed for the lowest failed worker). On failure nothing
+  // is left running and everything allocated is released.
   static std::expected<Executor, ExecutorError> create(ExecutorConfig config);
   static std::expected<Executor, ExecutorError> create(ExecutorConfig config, const ConstructionHooks& hooks);
 

@@ -9,6 +9,7 @@
 #include "drovek/executor/executor_once_slot.h"
 #include "drovek/executor/global_worker_count.h"
 #include "drovek/executor/thread_count_setting.h"
+#include "pelmark/process_lifetime.h"
 #include "platform/allowed_processors.h"
 #include "platform/environment.h"
 #include "platform/fork_handlers.h"
@@ -81,13 +82,22 @@ ExecutorConfig global_executor_config(std::uint64_t logical_processors) {
 
 Executor create_global_executor(ExecutorConfig config) {
   std::expected<Executor, ExecutorError> created = Executor::create(std::move(config));
-  if (!created) platform::fail_invariant("initialize global Drovek executor: " + debug(created.error()));
-  return std::move(*created);
+  if (created) return std::move(*created);
+  const ExecutorError& error = created.error();
+  // The system was short of memory or threads: a failure of this call only.
+  if (error.is<ExecutorError::ThreadPoolCreationFailed>() || error.is<ExecutorError::ResourceExhausted>()) {
+    throw ExecutorResourcesRefused();
+  }
+  platform::fail_invariant("initialize global Drovek executor: " + debug(error));
 }
 
 const Executor& global_executor() {
-  return global_slot().get_or_create(
-      [] { return create_global_executor(global_executor_config(worker_count_from_environment())); });
+  return global_slot().get_or_create([] {
+    const std::uint64_t workers = worker_count_from_environment();
+    // Its queues live until the process ends: not leaks.
+    const pelmark::ProcessLifetimeAllocations lifetime;
+    return create_global_executor(global_executor_config(workers));
+  });
 }
 
 std::uint64_t global_executor_worker_count() {

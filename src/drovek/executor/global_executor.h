@@ -6,13 +6,25 @@
 // A KAVO_NUM_THREADS that is set but ignored is said once per process on
 // standard error, when the count is first read.
 
+#include <new>
+
 #include "drovek/executor/executor.h"
 
 namespace drovek {
 
+// What global_executor() throws when the system refuses the memory or a
+// thread the pool needs. It is a std::bad_alloc, so callers treat it like
+// any refused allocation (the Python module raises MemoryError); nothing of
+// the attempt is left running, and a later call tries again.
+class ExecutorResourcesRefused : public std::bad_alloc {
+ public:
+  const char* what() const noexcept override { return "the system refused memory or a thread for the executor"; }
+};
+
 // Creates the executor on the first call (once per process, even under
-// concurrent first calls) and returns it. A construction error is an
-// internal invariant failure "initialize global Drovek executor: {debug}".
+// concurrent first calls) and returns it. Refused memory or threads throw
+// ExecutorResourcesRefused; any other construction error is an internal
+// invariant failure "initialize global Drovek executor: {debug}".
 const Executor& global_executor();
 
 // Workers of the process-wide executor, or as many as it would get if it
@@ -26,8 +38,8 @@ const Executor* global_executor_if_created() noexcept;
 // with `logical_processors` processors (at least 1 worker).
 ExecutorConfig global_executor_config(std::uint64_t logical_processors);
 
-// Builds an executor from `config`, turning an error into the invariant
-// failure above.
+// Builds an executor from `config`, turning an error into the exception or
+// invariant failure above.
 Executor create_global_executor(ExecutorConfig config);
 
 }  // namespace drovek

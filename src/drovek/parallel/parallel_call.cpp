@@ -17,6 +17,7 @@
 #include "drovek/scheduler/submit.h"
 #include "drovek/scheduler/thread_state.h"
 #include "drovek/scheduler/wait_helping.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 #include "platform/processor_steering.h"
 
@@ -39,6 +40,9 @@ struct CallDescription {
   FirstTaskFailure* failure = nullptr;
   // Where the caller ran when it submitted; workers move off it (below).
   std::optional<std::uint32_t> caller_processor;
+  // Whether the caller works for an interruptible call: its tasks do too,
+  // on whichever thread runs them (platform/interrupt.h).
+  bool interruptible = false;
 };
 
 constexpr std::size_t kMutElementBytes = 4;
@@ -104,7 +108,11 @@ bool run_task(Job& job, std::size_t) {
   TaskPayload& task = job_payload<TaskPayload>(job);
   leave_callers_processor(*task.call);
   CompletionLatch& latch = *task.call->latch;
-  const bool succeeded = run_task_pieces(*task.call, task.index, task.range);
+  bool succeeded;
+  {
+    const platform::InterruptibleScope interruptible(task.call->interruptible);
+    succeeded = run_task_pieces(*task.call, task.index, task.range);
+  }
   task.ran = true;
   latch.finish(true);  // the call's frame may be gone after this
   return succeeded;
@@ -150,6 +158,7 @@ void drive(const char* entry_point, ExecutorSource source, CallDescription& call
   CompletionLatch latch(core.completion);
   call.latch = &latch;
   if (tasks > 1) call.caller_processor = platform::current_processor_id();
+  call.interruptible = platform::working_for_interruptible_call();
   FirstTaskFailure failure;
   call.failure = &failure;
   SubmittedTasksGuard guard(core, latch);

@@ -18,6 +18,12 @@
 // Pieces run sequentially (small work, nesting, worker callers, admission
 // fallbacks) propagate their failures directly, after any already submitted
 // task has finished.
+//
+// Interrupts: a task works for an interruptible call exactly when the call's
+// caller does (platform/interrupt.h), whichever thread runs it, so the
+// pieces' polls stop every task of an interrupted call and no task of
+// another; the call's platform::Interrupted then reaches its caller like
+// any other exception, once every task has finished.
 
 #include <cstddef>
 #include <type_traits>

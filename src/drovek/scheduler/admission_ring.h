@@ -32,7 +32,7 @@ struct RingEntry {
 class alignas(kIsolationBytes) AdmissionRing {
  public:
   // `capacity` is a power of two, at least 2. Slot storage that cannot be
-  // had ends the process (see queue_array.h).
+  // had throws QueueMemoryRefused (see queue_array.h).
   explicit AdmissionRing(std::uint64_t capacity);
   // Discards every job still held through its release operation.
   ~AdmissionRing();

@@ -11,7 +11,7 @@
 //
 // The job slots come from the system allocator (pelmark), 128-byte aligned so
 // that a job never straddles a line pair; the stamps from the general heap
-// (queue_array.h). Either refused ends the process.
+// (queue_array.h). Either refused throws QueueMemoryRefused (nothing is kept).
 
 #include <atomic>
 #include <cstdint>

@@ -1,5 +1,10 @@
 #include "drovek/scheduler/work_deque.h"
 
+#include <new>
+
+#include "drovek/scheduler/queue_array.h"
+#include "pelmark/process_lifetime.h"
+#include "platform/allocation_failure.h"
 #include "platform/thread_yield.h"
 
 // ThreadSanitizer does not model standalone fences; the fences here order
@@ -33,10 +38,25 @@ bool try_lock_stamp(std::atomic<std::uint64_t>& stamp, std::uint64_t position) n
   return stamp.compare_exchange_strong(expected, ~position, std::memory_order_seq_cst);
 }
 
+// A storage made while the deque is in use: there is no one to hand a
+// refusal to.
+std::unique_ptr<DequeStorage> storage_or_abort(std::uint64_t capacity, std::uint64_t start, bool lives_for_process) {
+  const pelmark::ProcessLifetimeAllocations lifetime(lives_for_process);
+  try {
+    return std::make_unique<DequeStorage>(capacity, start);
+  } catch (const QueueMemoryRefused& refused) {
+    refused.report();
+  } catch (const std::bad_alloc&) {
+    platform::report_allocation_failure(sizeof(DequeStorage), alignof(DequeStorage));
+  }
+}
+
 }  // namespace
 
 WorkDeque::WorkDeque(std::uint64_t initial_capacity)
-    : storage_(new DequeStorage(initial_capacity, 0)), initial_capacity_(initial_capacity) {}
+    : storage_(new DequeStorage(initial_capacity, 0)),
+      initial_capacity_(initial_capacity),
+      lives_for_process_(pelmark::allocating_for_process_lifetime()) {}
 
 WorkDeque::~WorkDeque() {
   DequeStorage* storage = storage_.load(std::memory_order_acquire);
@@ -70,7 +90,7 @@ DequeStorage* WorkDeque::replace_storage(std::uint64_t capacity) {
   DequeStorage* old_storage = storage_.load(std::memory_order_relaxed);
   const std::uint64_t bottom = bottom_.load(std::memory_order_relaxed);
   const std::uint64_t top = top_.load(std::memory_order_relaxed);
-  auto fresh = std::make_unique<DequeStorage>(capacity, bottom);
+  std::unique_ptr<DequeStorage> fresh = storage_or_abort(capacity, bottom, lives_for_process_);
   for (std::uint64_t p = top; signed_difference(bottom, p) > 0; ++p) {
     fresh->slot(p) = old_storage->slot(p);
     fresh->stamp(p).store(old_storage->stamp(p).load(std::memory_order_relaxed), std::memory_order_relaxed);

@@ -39,6 +39,12 @@ enum class StealOutcome { Success, Empty, Retry };
 class alignas(kIsolationBytes) WorkDeque {
  public:
   // `initial_capacity` is a power of two below 2^56 (16 or more in practice).
+  // Memory refused for the first storage throws QueueMemoryRefused; memory
+  // refused when growing or shrinking later ends the process with the
+  // allocation-failure report (push has no error channel).
+  // A deque made inside a pelmark::ProcessLifetimeAllocations scope (the
+  // process-wide executor's) marks every storage it ever holds as meant to
+  // live for the process, so leak reports leave its queues out.
   explicit WorkDeque(std::uint64_t initial_capacity);
   // Discards positions top ... bottom - 1 through their release operations
   // and frees the current and all retired storages.
@@ -103,6 +109,7 @@ class alignas(kIsolationBytes) WorkDeque {
   // read by thieves after entering (acquire).
   alignas(kIsolationBytes) std::atomic<DequeStorage*> storage_;
   std::uint64_t initial_capacity_;
+  bool lives_for_process_;
   mutable std::mutex retired_mutex_;
   std::vector<std::unique_ptr<DequeStorage>> retired_;
 };

@@ -9,6 +9,7 @@
 #include "kavo_ops/matrix/matmul.h"
 #include "kavo_ops/matrix/small_batched_products.h"
 #include "kavo_ops/parallel/parallel_for.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -42,23 +43,28 @@ View2 batch_matrix(const View3& parent, std::uint64_t batch) {
   return matrix;
 }
 
-// The first error of any batch and the flag that stops the rest.
+// The error of the lowest failing batch, as the sequential driver reports
+// it. Once a batch has failed, batches above it are skipped; batches below it
+// still run (one of them may fail too and then takes over), so the lowest
+// failing batch is never skipped, whichever thread meets its failure first.
 class FirstBatchError {
  public:
-  void record(kavo::ArrayError error) {
+  void record(std::uint64_t batch, kavo::ArrayError error) {
     std::lock_guard lock(mutex_);
-    if (!error_) error_.emplace(std::move(error));
-    // Release: a batch that sees the flag skips its work; the error itself is
-    // read only after every batch has finished.
-    stopped_.store(true, std::memory_order_release);
+    if (batch >= lowest_.load(std::memory_order_relaxed)) return;
+    error_.emplace(std::move(error));
+    // Relaxed: the index only decides which batches to skip; the error is
+    // read after every batch has finished (the parallel call orders that).
+    lowest_.store(batch, std::memory_order_relaxed);
   }
-  bool stopped() const noexcept { return stopped_.load(std::memory_order_acquire); }
+  // Whether `batch` can no longer be the lowest failing one.
+  bool skips(std::uint64_t batch) const noexcept { return batch > lowest_.load(std::memory_order_relaxed); }
   std::optional<kavo::ArrayError> take() { return std::move(error_); }
 
  private:
   std::mutex mutex_;
-  std::optional<kavo::ArrayError> error_;
-  std::atomic<bool> stopped_{false};
+  std::optional<kavo::ArrayError> error_;  // guarded by mutex_
+  std::atomic<std::uint64_t> lowest_{UINT64_MAX};  // written under mutex_
 };
 
 }  // namespace
@@ -82,6 +88,7 @@ kavo::Expected<void> batched_matmul_into(const kavo::View<T, 3>& a, const kavo::
     const std::uint64_t m = out.layout.shape[1], n = out.layout.shape[2], k = a.layout.shape[2];
     const std::uint64_t chunk = std::max<std::uint64_t>(1, kSmallBatchedChunkWork / (m * n * k));
     for_each_dynamic_chunk(batches, chunk, [&](std::uint64_t first, std::uint64_t end) {
+      platform::throw_if_interrupted();
       small_batched_products(a, b, out, first, end);
     });
     return {};
@@ -92,6 +99,7 @@ kavo::Expected<void> batched_matmul_into(const kavo::View<T, 3>& a, const kavo::
   };
   if (batches < kParallelBatches) {
     for (std::uint64_t t = 0; t < batches; ++t) {
+      platform::throw_if_interrupted();
       if (auto done = one_batch(t); !done) return done;
     }
     return {};
@@ -99,8 +107,9 @@ kavo::Expected<void> batched_matmul_into(const kavo::View<T, 3>& a, const kavo::
   FirstBatchError first_error;
   for_each_dynamic_chunk(batches, kBatchChunk, [&](std::uint64_t begin, std::uint64_t end) {
     for (std::uint64_t t = begin; t < end; ++t) {
-      if (first_error.stopped()) return;
-      if (auto done = one_batch(t); !done) first_error.record(std::move(done.error()));
+      platform::throw_if_interrupted();
+      if (first_error.skips(t)) return;
+      if (auto done = one_batch(t); !done) first_error.record(t, std::move(done.error()));
     }
   });
   if (auto error = first_error.take()) return std::unexpected(std::move(*error));

@@ -9,8 +9,8 @@
 // run through one register loop (small_batched_products.h), on the executor
 // in chunks once the work pays for a second core. Otherwise, from 1024
 // batches on, batches run one per index on the executor (the products inside
-// then run on their own thread); the first error stops the batches that have
-// not started and is returned.
+// then run on their own thread). Either way the error of the lowest failing
+// batch is returned, and batches above a failed one are skipped.
 
 #include <cstdint>
 

@@ -4,7 +4,9 @@
 
 #include "fyrel/gemm/gemm.h"
 #include "fyrel/gemm/gemm_rows.h"
+#include "kavo_ops/parallel/parallel_for.h"
 #include "platform/cpu_pause.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -52,6 +54,7 @@ template <class T>
 void TiledRows<T>::run(const T* a, T* out, std::uint64_t r0, std::uint64_t r1, fyrel::AlignedBuffer<T>& scratch,
                        bool zero_fill) const {
   for (std::uint64_t r = r0; r < r1; r += fyrel::kBandRows) {
+    platform::throw_if_interrupted();
     const std::uint64_t rows = std::min<std::uint64_t>(fyrel::kBandRows, r1 - r);
     T* band = out + r * ldc_;
     if (zero_fill) {
@@ -69,6 +72,7 @@ void TiledRows<T>::run_as_packed(const T* a, T* out, std::uint64_t r0, std::uint
   // Each k block as a product of its own: the C tiles are stored after one
   // block and reloaded by the next, exactly as gemm_rows does between blocks.
   for (std::uint64_t r = r0; r < r1; r += fyrel::kBandRows) {
+    platform::throw_if_interrupted();
     const std::uint64_t rows = std::min<std::uint64_t>(fyrel::kBandRows, r1 - r);
     T* band = out + r * ldc_;
     if (zero_fill) {

@@ -24,7 +24,7 @@ void AllocationRecorder::record(std::uintptr_t address, std::size_t size, Thread
   std::array<std::uintptr_t, kMaxStackFrames> frames;
   const std::size_t count = platform::capture_stack(frames);
   const StackId id = interner_.intern(std::span<const std::uintptr_t>(frames.data(), count));
-  const auto replaced = live_.enter(address, LiveRecord{static_cast<std::uint64_t>(size), id});
+  const auto replaced = live_.enter(address, LiveRecord{static_cast<std::uint64_t>(size), id, state.process_lifetime});
   if (replaced) interner_.release(*replaced);
   if (!mode.leak_detector) state.countdown = countdown_after(state.countdown, clamped);
 }

@@ -1,5 +1,6 @@
 #include "pelmark/profiler/leak_report.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdlib>
 #include <mutex>
@@ -22,7 +23,8 @@ std::vector<LiveAllocation> snapshot_live_allocations(const LiveTable& live, con
     // deadlock.
     live.visit_shard(shard, [&](std::uintptr_t address, const LiveRecord& record) {
       std::optional<InternedStack> stack = interner.find(record.stack);
-      allocations.push_back({address, record.requested_size, stack ? std::move(stack->frames) : std::vector<std::uintptr_t>{}});
+      allocations.push_back({address, record.requested_size,
+                             stack ? std::move(stack->frames) : std::vector<std::uintptr_t>{}, record.process_lifetime});
     });
   }
   return allocations;
@@ -34,9 +36,10 @@ std::vector<LiveAllocation> live_allocations_snapshot() {
 }
 
 void write_leak_report(std::FILE* out, std::span<const LiveAllocation> allocations) {
-  std::fprintf(out, "pelmark leak report: %zu live allocation%s\n", allocations.size(),
-               allocations.size() == 1 ? "" : "s");
+  const auto leaks = static_cast<std::size_t>(std::ranges::count(allocations, false, &LiveAllocation::process_lifetime));
+  std::fprintf(out, "pelmark leak report: %zu live allocation%s\n", leaks, leaks == 1 ? "" : "s");
   for (const LiveAllocation& allocation : allocations) {
+    if (allocation.process_lifetime) continue;
     std::fprintf(out, "leak address=0x%" PRIxPTR " size=%" PRIu64 " frames=", allocation.address,
                  allocation.requested_size);
     for (std::size_t i = 0; i < allocation.frames.size(); ++i) {

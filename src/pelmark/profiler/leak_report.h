@@ -9,6 +9,11 @@
 //   leak address=0x<hex> size=<requested bytes> frames=0x<hex>,0x<hex>,...
 //   ... one "leak" line per record, in no particular order
 //
+// Records of blocks meant to live until the process ends (made inside a
+// ProcessLifetimeAllocations scope, such as the executor's queues) are left
+// out and not counted: a program that frees everything it allocated gets
+// "0 live allocations" and no "leak" line.
+//
 // The frames are the raw return addresses of the allocating call stack,
 // innermost first (the first ones are inside the profiler and allocator);
 // resolve them with addr2line or a debugger against the loaded modules. The
@@ -30,6 +35,7 @@ struct LiveAllocation {
   std::uintptr_t address = 0;
   std::uint64_t requested_size = 0;
   std::vector<std::uintptr_t> frames;
+  bool process_lifetime = false;
 };
 
 // The records of a live table with the frames of their stacks.
@@ -38,6 +44,7 @@ std::vector<LiveAllocation> snapshot_live_allocations(const LiveTable& live, con
 // The process-wide records (those the gates made).
 std::vector<LiveAllocation> live_allocations_snapshot();
 
+// Lists the allocations that are not meant to live for the whole process.
 void write_leak_report(std::FILE* out, std::span<const LiveAllocation> allocations);
 
 // Arranges for the report at process exit; later calls do nothing.

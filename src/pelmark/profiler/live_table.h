@@ -24,6 +24,8 @@ namespace pelmark::profiler {
 struct LiveRecord {
   std::uint64_t requested_size = 0;
   StackId stack = 0;
+  // Meant to live until the process ends: not a leak.
+  bool process_lifetime = false;
 };
 
 class LiveTable {

@@ -4,9 +4,9 @@
 // process exits.
 
 #include <cstddef>
-#include <shared_mutex>
 
 #include "pelmark/profiler/allocation_recorder.h"
+#include "pelmark/profiler/fork_gate.h"
 #include "pelmark/profiler/live_table.h"
 #include "pelmark/profiler/stack_interner.h"
 
@@ -35,13 +35,15 @@ inline LiveTable& process_live_table() noexcept { return g_process_live_table.va
 inline StackInterner& process_stack_interner() noexcept { return g_process_stack_interner.value; }
 
 // Around fork(): the forking thread waits until no other thread uses the
-// process-wide tables and keeps them out until the fork is done.
+// process-wide tables and keeps them out until the fork is done. Threads
+// that arrive meanwhile wait behind it, so the wait is bounded by the uses
+// already under way.
 void hold_profiler_for_fork() noexcept;
 void release_profiler_in_parent() noexcept;
 void release_profiler_in_child() noexcept;
 
-// Held (shared) by every reader of the process-wide tables outside the gates.
-std::shared_lock<std::shared_mutex> enter_process_tables();
+// Held by every reader of the process-wide tables outside the gates.
+ForkGate::Passage enter_process_tables() noexcept;
 
 // The gates' out-of-line halves, with the current modes and thread state.
 void record_allocation(void* address, std::size_t size) noexcept;

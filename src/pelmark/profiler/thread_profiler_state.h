@@ -14,6 +14,9 @@ struct ThreadProfilerState {
   bool in_profiler = false;
   // xorshift64 state of the countdown draws; 0 until seeded.
   std::uint64_t generator = 0;
+  // Set while the thread allocates blocks meant to live until the process
+  // ends (pelmark/process_lifetime.h); their records say so.
+  bool process_lifetime = false;
 };
 
 // initial-exec like the allocator's heap pointer: the gates read it on every

@@ -1,7 +1,9 @@
 #include "platform/threads.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <limits.h>
 #include <memory>
@@ -70,6 +72,29 @@ std::expected<ThreadHandle, int> spawn_thread(std::string name, std::size_t stac
   start.release();  // the new thread owns it now
   static_assert(sizeof(pthread_t) <= sizeof(std::uintptr_t));
   return ThreadHandle(static_cast<std::uintptr_t>(thread));
+}
+
+namespace {
+
+// Bumped in every child of fork(): there the forking thread becomes the
+// main thread, so what each thread knew about itself is out of date.
+std::atomic<unsigned> g_fork_generation{1};
+void count_fork_in_child() { g_fork_generation.fetch_add(1, std::memory_order_relaxed); }
+[[maybe_unused]] const bool g_forks_counted = pthread_atfork(nullptr, nullptr, &count_fork_in_child) == 0;
+
+}  // namespace
+
+bool on_process_main_thread() noexcept {
+  // Two system calls decide, once per thread and process; later calls read
+  // the thread's answer.
+  thread_local unsigned known_for_generation = 0;
+  thread_local bool known_main = false;
+  const unsigned generation = g_fork_generation.load(std::memory_order_relaxed);
+  if (known_for_generation != generation) {
+    known_main = gettid() == getpid();
+    known_for_generation = generation;
+  }
+  return known_main;
 }
 
 std::string current_thread_name() {

@@ -94,6 +94,25 @@ TEST(ExecutorTest, RefusedThreadCreationShutsDownThePartialPool) {
   EXPECT_EQ(started_exited.load(), 2);
 }
 
+TEST(ExecutorTest, MemoryRefusedForAWorkersStartIsAnErrorAndShutsDownThePartialPool) {
+  int calls = 0;
+  std::atomic<int> started_exited{0};
+  ConstructionHooks hooks;
+  hooks.spawn_thread = [&](std::string name, std::size_t stack,
+                           std::move_only_function<void()> body) -> std::expected<platform::ThreadHandle, int> {
+    if (++calls == 2) throw std::bad_alloc();
+    return platform::spawn_thread(std::move(name), stack, [&, body = std::move(body)]() mutable {
+      body();
+      started_exited.fetch_add(1);
+    });
+  };
+  auto created = Executor::create(small_config(3), hooks);
+  ASSERT_FALSE(created);
+  EXPECT_EQ(created.error(), ExecutorError::ResourceExhausted{kExecutorMemoryRefused});
+  EXPECT_EQ(display(created.error()), "Resource exhausted: the system refused memory for the executor");
+  EXPECT_EQ(started_exited.load(), 1);
+}
+
 TEST(ExecutorTest, ReleasingTheLastHandleRunsQueuedJobsAndJoinsTheWorkers) {
   JobLedger ledger(2000);
   std::atomic<int> exited{0};
@@ -169,6 +188,22 @@ TEST(ExecutorOnceSlotTest, TwoThreadsCreatingAtOnceShareOneExecutor) {
   }
 }
 
+TEST(ExecutorOnceSlotTest, AConstructionThatThrowsLeavesTheSlotForTheNextCaller) {
+  ExecutorOnceSlot slot;
+  int attempts = 0;
+  auto make = [&] {
+    if (++attempts < 3) throw std::bad_alloc();
+    return make_executor(1);
+  };
+  EXPECT_THROW(slot.get_or_create(make), std::bad_alloc);
+  EXPECT_EQ(slot.get_if_created(), nullptr);
+  EXPECT_THROW(slot.get_or_create(make), std::bad_alloc);
+  const Executor& made = slot.get_or_create(make);
+  EXPECT_EQ(slot.get_if_created(), &made);
+  EXPECT_EQ(&slot.get_or_create(make), &made);
+  EXPECT_EQ(attempts, 3);
+}
+
 TEST(GlobalExecutorTest, IsCreatedOnceWithOneWorkerPerLogicalProcessor) {
   const Executor* seen[2] = {};
   test_support::AddressBarrier start(2);
@@ -203,6 +238,15 @@ TEST(GlobalExecutorTest, ConstructionErrorsBecomeInvariantFailures) {
     EXPECT_EQ(failure.message(),
               "initialize global Drovek executor: InvalidLocalQueueInitialCapacity { requested: 36028797018963969 }");
   }
+}
+
+TEST(GlobalExecutorTest, RefusedMemoryIsABadAllocOfThatCallOnly) {
+  ExecutorConfig config = global_executor_config(1);
+  config.admission_capacity_total = std::uint64_t{1} << 62;  // a ring no system can hold
+  EXPECT_THROW(create_global_executor(config), ExecutorResourcesRefused);
+  EXPECT_THROW(create_global_executor(config), std::bad_alloc);
+  config.admission_capacity_total = 8192;
+  EXPECT_EQ(create_global_executor(config).worker_count(), 1u);
 }
 
 }  // namespace

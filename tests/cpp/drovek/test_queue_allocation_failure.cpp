@@ -1,6 +1,6 @@
-// Queue storage the executor cannot allocate: reported through the
-// allocation-failure abort (never an exception out of Executor::create), with
-// an overflowing byte size reported as SIZE_MAX.
+// Queue storage the executor cannot allocate: an error value of
+// Executor::create (never an exception out of it, never the abort), with an
+// overflowing byte size reported as SIZE_MAX.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 
 #include "drovek/executor/executor.h"
 #include "drovek/scheduler/queue_array.h"
+#include "platform/threads.h"
 
 namespace drovek {
 namespace {
@@ -36,39 +37,50 @@ TEST(QueueArrayBytesTest, MultipliesOrSaturatesOnOverflow) {
   }
 }
 
-void create_executor(std::uint64_t workers, std::uint64_t admission_total) {
-  ExecutorConfig config;
-  config.worker_count = workers;
-  config.admission_capacity_total = admission_total;
-  // Whatever happens must be the abort: an exception or an error value
-  // would let the process go on.
-  try {
-    (void)Executor::create(config);
-  } catch (...) {
+// Queue storage that cannot be had fails the construction with an error value
+// and starts no worker; sizes no system can serve are refused without asking.
+TEST(QueueAllocationFailureTest, QueuesTooLargeToAllocateFailTheConstruction) {
+  const struct {
+    std::uint64_t workers;
+    std::uint64_t admission_total;
+    const char* what;
+  } cases[] = {
+      {1, std::uint64_t{1} << 62, "2^62 ring slots of 144 bytes overflow the byte size"},
+      {1, std::uint64_t{1} << 56, "2^56 ring slots fit the size type but not any machine"},
+      {std::uint64_t{1} << 61, std::numeric_limits<std::uint64_t>::max(), "the worker table cannot be sized"},
+  };
+  for (const auto& c : cases) {
+    ExecutorConfig config;
+    config.worker_count = c.workers;
+    config.admission_capacity_total = c.admission_total;
+    int spawned = 0;
+    ConstructionHooks hooks;
+    hooks.spawn_thread = [&](std::string name, std::size_t stack, std::move_only_function<void()> body) {
+      ++spawned;
+      return platform::spawn_thread(std::move(name), stack, std::move(body));
+    };
+    auto created = Executor::create(config, hooks);
+    ASSERT_FALSE(created) << c.what;
+    EXPECT_EQ(created.error(), ExecutorError::ResourceExhausted{kExecutorMemoryRefused}) << c.what;
+    EXPECT_EQ(spawned, 0) << c.what;
   }
 }
 
-TEST(QueueAllocationFailureDeathTest, AnAdmissionRingTooLargeToAllocateEndsTheProcessWithTheReport) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  // 2^62 slots of 144 bytes overflow the byte size.
-  EXPECT_DEATH(create_executor(1, std::uint64_t{1} << 62),
-               "memory allocation of " + std::to_string(kSizeMax) + " bytes with alignment 16 failed");
-  // 2^56 slots fit the size type but not any machine. The sanitizers' heaps
-  // end the process themselves on such a request, before we can report it.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  EXPECT_DEATH(create_executor(1, std::uint64_t{1} << 56), "allocation-size-too-big");
-#else
-  EXPECT_DEATH(create_executor(1, std::uint64_t{1} << 56),
-               "memory allocation of " + std::to_string(std::size_t{9} << 60) + " bytes with alignment 16 failed");
-#endif
+TEST(QueueAllocationFailureTest, ArraysTooLargeAreRefusedWithTheirRequest) {
+  try {
+    (void)allocate_queue_array(std::uint64_t{1} << 62, 144, 16);
+    ADD_FAILURE() << "allocated";
+  } catch (const QueueMemoryRefused& refused) {
+    EXPECT_EQ(refused.bytes(), kSizeMax);
+    EXPECT_EQ(refused.alignment(), 16u);
+  }
 }
 
-TEST(QueueAllocationFailureDeathTest, AWorkerTableTooLargeToAllocateEndsTheProcessWithTheReport) {
+// A deque that grows later has no caller to hand the refusal to.
+TEST(QueueAllocationFailureDeathTest, ARefusalReportedLaterEndsTheProcessWithTheReport) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  // 2^61 workers with 4 admission slots each: the table of worker records
-  // cannot even be sized.
-  EXPECT_DEATH(create_executor(std::uint64_t{1} << 61, std::numeric_limits<std::uint64_t>::max()),
-               "memory allocation of " + std::to_string(kSizeMax) + " bytes");
+  EXPECT_DEATH(QueueMemoryRefused(kSizeMax, 128).report(),
+               "memory allocation of " + std::to_string(kSizeMax) + " bytes with alignment 128 failed");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -25,6 +27,13 @@
 #include "pelmark/segment_geometry.h"
 #include "pelmark/segment_header.h"
 #include "support/environment_variable.h"
+
+#if defined(__SANITIZE_THREAD__)
+// The thread sanitizer refuses new threads in the child of a multi-threaded
+// fork unless told otherwise; a forked child here must start its own decay
+// thread.
+extern "C" const char* __tsan_default_options() { return "die_after_fork=0"; }
+#endif
 
 namespace pelmark {
 namespace {
@@ -175,6 +184,37 @@ void decay_gives_back_what_no_one_holds() {
 TEST(DecayProcessDeathTest, OneThreadGivesBackEverythingNoOneHolds) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(decay_gives_back_what_no_one_holds(), ::testing::ExitedWithCode(0), "");
+}
+
+// A child made by fork() has only the forking thread: it needs a decay
+// thread of its own, which then gives back what the child caches.
+void forked_child_gets_its_own_decay_thread() {
+  ::setenv(kPurgeCadenceVariable, "50", 1);
+  void* first = pelmark::allocate(64, 16);  // starts the thread
+  if (!eventually([] { return count_threads(kDecayThreadName).named == 1; })) fail_child("no decay thread");
+  for (int round = 0; round < 3; ++round) {
+    const pid_t child = fork();
+    if (child == 0) {
+      if (!eventually([] { return count_threads(kDecayThreadName).named == 1; })) std::_Exit(2);
+      // A huge block freed is cached for reuse; the child's decay unmaps it.
+      pelmark::deallocate(pelmark::allocate(std::size_t{3} << 20, 64));
+      if (!eventually([] { return process_arena().cached_huge_count() == 0; })) std::_Exit(3);
+      std::_Exit(0);
+    }
+    if (child < 0) fail_child("fork failed");
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      fail_child("forked child, round " + std::to_string(round) + ": status " + std::to_string(status));
+    }
+  }
+  pelmark::deallocate(first);
+  std::_Exit(0);
+}
+
+TEST(DecayProcessDeathTest, ForkedChildGetsItsOwnThread) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(forked_child_gets_its_own_decay_thread(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

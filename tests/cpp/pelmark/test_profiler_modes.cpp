@@ -24,6 +24,7 @@
 #endif
 
 #include "pelmark/allocator.h"
+#include "pelmark/process_lifetime.h"
 #include "pelmark/profiler/leak_report.h"
 #include "pelmark/profiler/process_profiler.h"
 #include "pelmark/profiler/profiler_control.h"
@@ -224,6 +225,69 @@ TEST_F(ProfilerModes, LeakReportGoesToTheNamedFile) {
   EXPECT_NE(text.str().find("pelmark leak report: 2 live allocations\n"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find(" size=777 frames=0x"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find(" size=778 frames=0x"), std::string::npos) << text.str();
+  std::remove(path.c_str());
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// Blocks meant to live for the whole process are left out of the report, on
+// the thread that made them inside the scope only, and nested scopes restore
+// the outer one's state.
+TEST_F(ProfilerModes, LeakReportLeavesOutProcessLifetimeBlocks) {
+  const std::string path = ::testing::TempDir() + "pelmark_leak_report_lifetime.txt";
+  std::remove(path.c_str());
+  EXPECT_EXIT(
+      {
+        setenv("PELMARK_LEAK_REPORT", path.c_str(), 1);
+        enable_leak_detector();
+        {
+          const ProcessLifetimeAllocations lifetime;
+          (void)allocate(1001, 16);
+          {
+            const ProcessLifetimeAllocations not_switched_off(false);
+            (void)allocate(1002, 16);
+          }
+          (void)allocate(1003, 16);
+          std::thread([] { (void)allocate(2001, 16); }).join();  // another thread: a leak
+        }
+        check(!allocating_for_process_lifetime(), "the scope ended");
+        (void)allocate(3001, 16);
+        deallocate(allocate(3002, 16));
+        succeed();
+      },
+      ::testing::ExitedWithCode(0), "");
+  const std::string report = read_file(path);
+  EXPECT_TRUE(report.starts_with("pelmark leak report: 2 live allocations\n")) << report;
+  for (const char* left_out : {" size=1001 ", " size=1002 ", " size=1003 ", " size=3002 "}) {
+    EXPECT_EQ(report.find(left_out), std::string::npos) << left_out << "\n" << report;
+  }
+  for (const char* listed : {" size=2001 ", " size=3001 "}) {
+    EXPECT_NE(report.find(listed), std::string::npos) << listed << "\n" << report;
+  }
+  std::remove(path.c_str());
+}
+
+TEST_F(ProfilerModes, LeakReportOfAProgramThatLeaksNothingIsEmpty) {
+  const std::string path = ::testing::TempDir() + "pelmark_leak_report_empty.txt";
+  std::remove(path.c_str());
+  EXPECT_EXIT(
+      {
+        setenv("PELMARK_LEAK_REPORT", path.c_str(), 1);
+        enable_leak_detector();
+        {
+          const ProcessLifetimeAllocations lifetime;
+          (void)allocate(4096, 64);
+        }
+        free_blocks(allocate_blocks(30));
+        succeed();
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(read_file(path), "pelmark leak report: 0 live allocations\n");
   std::remove(path.c_str());
 }
 

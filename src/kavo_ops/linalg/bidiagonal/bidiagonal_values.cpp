@@ -8,6 +8,7 @@
 #include "kavo_ops/linalg/bidiagonal/bidiagonal.h"
 #include "kavo_ops/linalg/bidiagonal/rank_one_update.h"
 #include "kavo_ops/linalg/bidiagonal/scaled_reflector_in_place.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -48,6 +49,7 @@ kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& 
   const std::size_t len = c.size();
 
   for (std::uint64_t k = 0; k < n; ++k) {
+    platform::throw_if_interrupted();
     // Left: column k from the diagonal down, contiguous.
     double* column = c.data() + k * m + k;
     const std::uint64_t rows = m - k;

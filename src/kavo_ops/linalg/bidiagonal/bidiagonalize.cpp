@@ -11,6 +11,7 @@
 #include "kavo_ops/linalg/scaling/certified_square_sum.h"
 #include "kavo_ops/linalg/scaling/power_of_two.h"
 #include "kavo_ops/linalg/scaling/scale_exponent_into.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -64,6 +65,7 @@ kavo::Expected<BidiagonalFactors> bidiagonalize(const kavo::View<double, 2>& a) 
   double* w = work.data();
 
   for (std::uint64_t k = 0; k < n; ++k) {
+    platform::throw_if_interrupted();
     // Left: column k from the diagonal down.
     const std::uint64_t rows = m - k;
     double* column = fixed_scratch.data();

@@ -8,6 +8,7 @@
 #include "kavo_ops/linalg/common/square_order.h"
 #include "kavo_ops/linalg/common/symmetric_input.h"
 #include "kavo_ops/slice_kernels/axpy_slice.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -38,6 +39,7 @@ class Elimination {
   kavo::Expected<void> run() {
     std::uint64_t k = 0;
     while (k < n_) {
+      platform::throw_if_interrupted();
       if (k + 1 == n_) {
         at_d(k, k) = at_w(k, k);
         break;

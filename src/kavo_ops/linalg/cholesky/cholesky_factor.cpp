@@ -7,6 +7,7 @@
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/common/square_order.h"
 #include "kavo_ops/slice_kernels/slice_kernel_table.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -40,6 +41,7 @@ kavo::Expected<kavo::OwnedArray<double, 2>> cholesky_factor(const kavo::View<dou
   const double* rows[kRowGroup];
   double sums[kRowGroup];
   for (std::size_t first = 0; first < n; first += kRowGroup) {
+    platform::throw_if_interrupted();
     const std::size_t count = std::min(kRowGroup, n - first);
     for (std::size_t g = 0; g < count; ++g) rows[g] = l + (first + g) * n;
     for (std::size_t j = 0; j < first; ++j) {

@@ -4,6 +4,7 @@
 #include "kavo_ops/linalg/cholesky/cholesky.h"
 #include "kavo_ops/linalg/cholesky/cholesky_backward_group.h"
 #include "kavo_ops/slice_kernels/dot_group.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -59,6 +60,7 @@ kavo::Expected<kavo::OwnedArray<double, 2>> cholesky_inverse(const kavo::View<do
     for (std::uint64_t k = 0; k < n; ++k) l_transposed[i * n + k] = l[k * n + i];
   std::vector<double> columns, interleaved;
   for (std::uint64_t c0 = 0; c0 < n; c0 += kGroup) {
+    platform::throw_if_interrupted();
     solve_unit_group(l, l_transposed.data(), n, c0, std::min(kGroup, n - c0), columns, interleaved, inverse.data());
   }
   return inverse;

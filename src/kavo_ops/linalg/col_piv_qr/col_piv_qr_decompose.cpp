@@ -9,6 +9,7 @@
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/householder/householder_reflector.h"
 #include "kavo_ops/parallel/parallel_for.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -47,6 +48,7 @@ struct StepReflector {
 // stays in cache, instead of every reflector sweeping all of Q.
 void form_q(std::span<double> q, std::uint64_t m, const std::vector<StepReflector>& reflectors) {
   auto rows = [&](std::uint64_t begin, std::uint64_t end) {
+    platform::throw_if_interrupted();
     for (const StepReflector& step : reflectors) apply_reflector_right(step.h, q, m, begin, end, step.column);
   };
   std::uint64_t work = 0;
@@ -97,6 +99,7 @@ kavo::Expected<ColPivQr> col_piv_qr_decompose(const kavo::View<double, 2>& a) {
   std::vector<double> pivot_column;
   std::vector<StepReflector> reflectors;
   for (std::uint64_t k = 0; k < p; ++k) {
+    platform::throw_if_interrupted();
     const std::uint64_t pivot = largest_estimate(norms.estimate, k);
     double true_norm = 0.0;
     for (std::uint64_t i = k; i < m; ++i) true_norm += values[i * n + pivot] * values[i * n + pivot];

@@ -9,6 +9,7 @@
 #include "kavo_ops/linalg/full_piv_lu/full_piv_lu.h"
 #include "kavo_ops/linalg/full_piv_lu/largest_magnitude.h"
 #include "kavo_ops/slice_kernels/slice_kernel_table.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -52,6 +53,7 @@ kavo::Expected<FullPivElimination> full_piv_lu_decompose(const kavo::View<double
 
   std::uint64_t k = 0;
   for (; k < n; ++k) {
+    platform::throw_if_interrupted();
     double* pivot_row = f + k * n;
     // First maximum of the block in row-major order, starting from (k, k):
     // rows compete by their largest magnitudes, and the column is looked up

@@ -3,6 +3,7 @@
 
 #include "kavo_ops/linalg/hessenberg/hessenberg.h"
 #include "kavo_ops/linalg/householder/householder_reflector.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 
@@ -11,6 +12,7 @@ void hessenberg_sweep(double* h, std::size_t n, double* q) {
   const std::span<double> hs(h, n * n);
   std::vector<double> column(n);  // the gathered column segment below the diagonal
   for (std::size_t i = 0; i + 2 < n; ++i) {
+    platform::throw_if_interrupted();
     const std::size_t len = n - i - 1;
     for (std::size_t r = 0; r < len; ++r) column[r] = h[(i + 1 + r) * n + i];
     const auto reflector = generate_reflector(std::span<const double>(column.data(), len));

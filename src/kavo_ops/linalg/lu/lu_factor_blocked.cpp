@@ -3,6 +3,7 @@
 #include "kavo/storage/buffer.h"
 #include "kavo_ops/linalg/lu/lu_eliminate.h"
 #include "kavo_ops/slice_kernels/slice_kernel_table.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -64,6 +65,7 @@ kavo::Expected<void> lu_factor_columns_blocked(LuFactors& lu, std::uint64_t bloc
   kavo::Buffer<double> neg_l21(n * width);
   kavo::Buffer<double> u12(n * width);
   for (std::uint64_t f = 0; f < n; f += block) {
+    platform::throw_if_interrupted();
     const std::uint64_t e = std::min(n, f + block);
     if (auto panel = factor_panel(lu, f, e, {neg_l21.data(), u12.data()}); !panel) return panel;
     if (e == n) break;

@@ -3,6 +3,7 @@
 #include "kavo/storage/buffer.h"
 #include "kavo_ops/linalg/lu/lu_eliminate.h"
 #include "kavo_ops/slice_kernels/slice_kernel_table.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -31,6 +32,7 @@ kavo::Expected<void> lu_factor_panels(LuFactors& lu) {
   kavo::Buffer<double> neg_l21(n * kLuPanelWidth);
   kavo::Buffer<double> u12(n * kLuPanelWidth);
   for (std::uint64_t f = 0; f < n; f += kLuPanelWidth) {
+    platform::throw_if_interrupted();
     const std::uint64_t e = std::min(n, f + kLuPanelWidth);
     for (std::uint64_t j = f; j < e; ++j) {
       if (auto step = lu_eliminate_column(lu, j, e); !step) return step;

@@ -15,6 +15,7 @@
 #include "kavo_ops/linalg/lu/lu.h"
 #include "kavo_ops/parallel/parallel_for.h"
 #include "kavo_ops/slice_kernels/dot_group.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -64,6 +65,7 @@ kavo::Expected<kavo::OwnedArray<double, 2>> lu_inverse(const kavo::View<double, 
   const bool finite_factors = require_finite({lu->factors.data(), n * n}, "LU").has_value();
   double* out = inverse.data();
   for_each_dynamic_chunk(n, kGroupColumns, [&](std::uint64_t j0, std::uint64_t j1) {
+    platform::throw_if_interrupted();
     const std::uint64_t count = j1 - j0;
     // Small inverses stay off the heap.
     double on_stack[kStackElements];

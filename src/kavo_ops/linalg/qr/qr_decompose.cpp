@@ -5,6 +5,7 @@
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/qr/qr.h"
 #include "kavo_ops/linalg/reflector_block/reflector_block.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -30,6 +31,7 @@ kavo::Expected<QrDecomposition> qr_decompose(const kavo::View<double, 2>& a, QrP
   const std::span<double> storage(values, m * n);
   std::vector<double> compact;
   for (std::uint64_t first = 0; first < n; first += panel) {
+    platform::throw_if_interrupted();
     const std::uint64_t end = std::min(first + panel, n);
     if (end == n && first == 0) {
       for (std::uint64_t k = 0; k < n; ++k) {

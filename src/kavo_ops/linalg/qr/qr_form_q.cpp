@@ -4,6 +4,7 @@
 #include "kavo_ops/linalg/qr/qr.h"
 #include "kavo_ops/parallel/parallel_for.h"
 #include "kavo_ops/linalg/reflect_rows/reflect_rows.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -62,6 +63,7 @@ kavo::OwnedArray<double, 2> qr_form_q(const QrDecomposition& qr) {
   const std::uint64_t blocks = (m + kQColumnBlock - 1) / kQColumnBlock;
   for_each_dynamic_chunk(blocks, m < kParallelOrder ? blocks : 1, [&](std::uint64_t begin, std::uint64_t end) {
     for (std::uint64_t block = begin; block < end; ++block) {
+      platform::throw_if_interrupted();
       reflect_column_block(qr, reflectors, values, block * kQColumnBlock, std::min(m, (block + 1) * kQColumnBlock));
     }
   });

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "kavo_ops/linalg/schur/francis_steps.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops::francis {
 namespace {
@@ -25,6 +26,7 @@ kavo::Expected<void> iterate_to_quasi_triangle(ActiveMatrix& m) {
   std::ptrdiff_t hi = static_cast<std::ptrdiff_t>(m.n) - 1;
   unsigned its = 0;
   while (hi > 0) {
+    platform::throw_if_interrupted();
     const std::size_t top = static_cast<std::size_t>(hi);
     std::size_t lo = 0;
     for (std::size_t k = top; k >= 1; --k) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "kavo_ops/linalg/symmetric_eigen/jacobi_rotation.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 
@@ -26,6 +27,7 @@ JacobiRun jacobi_iterate(double* a, double* vt, std::uint64_t n, double floor, s
 
   JacobiRun run;
   while (run.steps < limit) {
+    platform::throw_if_interrupted();
     const JacobiPivot pivot = next_pivot();
     if (!pivot.found) {
       run.converged = true;

@@ -8,6 +8,7 @@
 #include "kavo_ops/linalg/common/symmetric_input.h"
 #include "kavo_ops/linalg/udu/udu.h"
 #include "kavo_ops/slice_kernels/dot_slice.h"
+#include "platform/interrupt.h"
 
 namespace kavo_ops {
 namespace {
@@ -41,6 +42,7 @@ kavo::Expected<UduFactors> udu_factor(const kavo::View<double, 2>& a) {
   kavo::Buffer<double> w(n);
   double* u = u_array.data();
   for (std::uint64_t c = n; c-- > 0;) {
+    platform::throw_if_interrupted();
     const std::uint64_t done = n - 1 - c;
     const double* u_row_c = u + c * n + c + 1;
     for (std::uint64_t k = 0; k < done; ++k) w[k] = u_row_c[k] * d[c + 1 + k];

@@ -379,6 +379,36 @@ TEST(BatchedMatmul, FirstErrorStopsTheBatches) {
   }
 }
 
+// A's storage ends where batch `first_bad` begins, so that batch and every
+// later one fail, each naming its own offsets. Whichever order the threads
+// meet them in, the lowest failing batch is the one reported, as in the
+// sequential driver.
+TEST(BatchedMatmul, ParallelDriverReportsTheLowestFailingBatch) {
+  constexpr std::uint64_t kSide = 8, kElements = kSide * kSide;
+  const std::uint64_t batches = 2 * kParallelBatches;
+  const std::vector<float> a(batches * kElements, 1.0f), b(kElements, 1.0f);
+  const kavo::Layout<2> square{{kSide, kSide}, {std::int64_t(kSide), 1}, 0};
+  for (std::uint64_t first_bad : {std::uint64_t(1), std::uint64_t(120), std::uint64_t(127), std::uint64_t(130),
+                                  std::uint64_t(191), std::uint64_t(1500), batches - 1}) {
+    const std::uint64_t a_len = first_bad * kElements;
+    const kavo::View<float, 3> short_a{a.data(), a_len, {{batches, kSide, kSide}, {std::int64_t(kElements), std::int64_t(kSide), 1}, 0}};
+    std::vector<float> one(kElements, 0.0f);
+    kavo::Layout<2> bad_batch = square;
+    bad_batch.offset = a_len;
+    const auto expected = matmul_into(kavo::View<float, 2>{a.data(), a_len, bad_batch},
+                                      kavo::View<float, 2>{b.data(), b.size(), square},
+                                      kavo::MutView<float, 2>{one.data(), one.size(), square, false});
+    ASSERT_FALSE(expected);
+    for (int run = 0; run < 40; ++run) {
+      std::vector<float> out(batches * kElements, 0.0f);
+      kavo::MutView<float, 3> out_view{out.data(), out.size(), {{batches, kSide, kSide}, {std::int64_t(kElements), std::int64_t(kSide), 1}, 0}, false};
+      auto done = batched_matmul_into(short_a, batch_view(b, 1, kSide, kSide), out_view);
+      ASSERT_FALSE(done);
+      EXPECT_EQ(done.error().display(), expected.error().display()) << "first bad batch " << first_bad << ", run " << run;
+    }
+  }
+}
+
 TEST(BatchedMatmul, EmptyResultsReturnAtOnce) {
   const std::vector<float> a(6, 1.0f), b(15, 1.0f);
   std::vector<float> out;

@@ -8,6 +8,7 @@
 #include "kavo_ops/linalg/svd/bidiagonal_qr/shift.h"
 #include "kavo_ops/linalg/svd/bidiagonal_qr/sweep.h"
 #include "kavo_ops/linalg/svd/bidiagonal_qr/two_by_two.h"
+#include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -41,6 +42,7 @@ kavo::Expected<void> bidiagonal_qr(std::span<double> d, std::span<double> e, Rot
   std::size_t previous_lo = 0, previous_hi = 0;
   std::size_t hi = k - 1;
   while (hi > 0) {
+    platform::throw_if_interrupted();
     if (e[hi - 1] == 0.0) {
       --hi;
       continue;

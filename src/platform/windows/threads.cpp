@@ -108,4 +108,12 @@ std::string current_thread_name() {
   return name;
 }
 
+namespace {
+// The thread that runs the program's static initialisation: the process's
+// first thread in an executable (Windows has no fork, so it never changes).
+const DWORD g_main_thread_id = GetCurrentThreadId();
+}  // namespace
+
+bool on_process_main_thread() noexcept { return GetCurrentThreadId() == g_main_thread_id; }
+
 }  // namespace platform

@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -18,6 +16,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 #include <tlhelp32.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "pelmark/allocator.h"
@@ -186,6 +187,7 @@ TEST(DecayProcessDeathTest, OneThreadGivesBackEverythingNoOneHolds) {
   EXPECT_EXIT(decay_gives_back_what_no_one_holds(), ::testing::ExitedWithCode(0), "");
 }
 
+#if !defined(_WIN32)  // fork() is Linux-only
 // A child made by fork() has only the forking thread: it needs a decay
 // thread of its own, which then gives back what the child caches.
 void forked_child_gets_its_own_decay_thread() {
@@ -216,6 +218,7 @@ TEST(DecayProcessDeathTest, ForkedChildGetsItsOwnThread) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(forked_child_gets_its_own_decay_thread(), ::testing::ExitedWithCode(0), "");
 }
+#endif
 
 }  // namespace
 }  // namespace pelmark

@@ -243,7 +243,7 @@ TEST_F(ProfilerModes, LeakReportLeavesOutProcessLifetimeBlocks) {
   std::remove(path.c_str());
   EXPECT_EXIT(
       {
-        setenv("PELMARK_LEAK_REPORT", path.c_str(), 1);
+        test_support::set_environment_variable("PELMARK_LEAK_REPORT", path.c_str());
         enable_leak_detector();
         {
           const ProcessLifetimeAllocations lifetime;
@@ -277,7 +277,7 @@ TEST_F(ProfilerModes, LeakReportOfAProgramThatLeaksNothingIsEmpty) {
   std::remove(path.c_str());
   EXPECT_EXIT(
       {
-        setenv("PELMARK_LEAK_REPORT", path.c_str(), 1);
+        test_support::set_environment_variable("PELMARK_LEAK_REPORT", path.c_str());
         enable_leak_detector();
         {
           const ProcessLifetimeAllocations lifetime;

@@ -38,8 +38,8 @@ using MutUnitFunction = void (*)(void* context, std::size_t first, void* sub_buf
 
 // Cost units one piece of for_each_unit_task_range_with is worth.
 inline constexpr std::size_t kUnitCostBudget = 65536;
-// Elements per unit of for_each_unit_task_mut_with: 65536 / 12, where 12 is
-// the cost the elementwise maps charge per element.
+// Elements per unit of for_each_unit_task_mut_with, fixed by that entry
+// point: the budget at 12 cost units per 4-byte element.
 inline constexpr std::size_t kMutUnitElements = 5461;
 
 // Items [0, n) in units of g = 65536 / max(c, 1) items (g = 1 when c > 65536):

@@ -5,11 +5,16 @@
 #include <cstdlib>
 #include <limits>
 
+#include "drovek/parallel/parallel_for.h"
 #include "kavo/layout/contiguity.h"
 #include "kavo/layout/shape_arithmetic.h"
 #include "kavo_ops/map/validate_output.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "platform/invariant_failure.h"
+
+// Contiguous maps are cut by the executor into its fixed units; they must be
+// the pieces the map's own rate makes of the same budget.
+static_assert(drovek::kUnitCostBudget / kavo_ops::kMapCostPerElement == drovek::kMutUnitElements);
 
 namespace kavo_ops {
 namespace {
@@ -172,7 +177,7 @@ kavo::Expected<void> run_strided(const kavo::View<float, 2>& a, const kavo::View
     if (!parallel) {
       map.run_rows(0, map.rows);
     } else {
-      for_each_unit_range(map.rows, saturating_product(12, map.cols),
+      for_each_unit_range(map.rows, saturating_product(kMapCostPerElement, map.cols),
                           [&](std::uint64_t start, std::uint64_t len) { map.run_rows(start, len); });
     }
   } else {
@@ -180,7 +185,7 @@ kavo::Expected<void> run_strided(const kavo::View<float, 2>& a, const kavo::View
     if (!parallel) {
       map.run_bands(0, bands);
     } else {
-      for_each_unit_range(bands, saturating_product(saturating_product(12, map.cols), t),
+      for_each_unit_range(bands, saturating_product(saturating_product(kMapCostPerElement, map.cols), t),
                           [&](std::uint64_t start, std::uint64_t len) { map.run_bands(start, len); });
     }
   }

@@ -9,6 +9,12 @@
 
 namespace kavo_ops {
 
+// What the map charges per element, in the executor's cost units: the bytes
+// it moves (two 4-byte reads, one 4-byte write). The parallel map cuts work
+// into pieces of the executor's 65536-unit budget at this rate, the same
+// 5461 elements as the executor's contiguous units.
+inline constexpr std::uint64_t kMapCostPerElement = 12;
+
 struct MapPolicy {
   std::uint64_t last_level_cache_bytes;
   std::uint64_t tile_edge;  // max() when the line size is unknown: never tile
@@ -17,7 +23,7 @@ struct MapPolicy {
 
   bool parallel(std::uint64_t elements) const noexcept {
     std::uint64_t bytes = 0;
-    if (__builtin_mul_overflow(elements, std::uint64_t{12}, &bytes)) bytes = std::numeric_limits<std::uint64_t>::max();
+    if (__builtin_mul_overflow(elements, kMapCostPerElement, &bytes)) bytes = std::numeric_limits<std::uint64_t>::max();
     return bytes > last_level_cache_bytes;
   }
 };

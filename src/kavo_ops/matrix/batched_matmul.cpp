@@ -8,7 +8,7 @@
 #include "kavo/layout/shape_arithmetic.h"
 #include "kavo_ops/matrix/matmul.h"
 #include "kavo_ops/matrix/small_batched_products.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "platform/interrupt.h"
 #include "platform/invariant_failure.h"
 

@@ -5,7 +5,7 @@
 
 #include "kavo_ops/matrix/output_fill.h"
 #include "kavo_ops/matrix/row_update.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "kavo_ops/slice_kernels/dot_slice.h"
 
 namespace kavo_ops {

@@ -8,7 +8,7 @@
 #include "fyrel/gemm/gemm_rows.h"
 #include "kavo_ops/matrix/row_update.h"
 #include "kavo_ops/matrix/tiled_rows.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "platform/cpu_pause.h"
 #include "platform/invariant_failure.h"
 

@@ -4,7 +4,7 @@
 
 #include "fyrel/gemm/gemm.h"
 #include "fyrel/gemm/gemm_rows.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "platform/cpu_pause.h"
 #include "platform/interrupt.h"
 #include "platform/invariant_failure.h"

@@ -8,7 +8,7 @@
 #include "kavo_ops/linalg/col_piv_qr/column_norms.h"
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/householder/householder_reflector.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "platform/interrupt.h"
 
 namespace kavo_ops {

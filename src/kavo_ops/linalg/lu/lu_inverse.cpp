@@ -13,7 +13,7 @@
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/lu/lu.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "kavo_ops/slice_kernels/dot_group.h"
 #include "platform/interrupt.h"
 

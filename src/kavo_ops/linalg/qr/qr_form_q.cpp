@@ -2,7 +2,7 @@
 
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/qr/qr.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "kavo_ops/linalg/reflect_rows/reflect_rows.h"
 #include "platform/interrupt.h"
 

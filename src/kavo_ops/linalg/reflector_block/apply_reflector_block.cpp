@@ -1,7 +1,7 @@
 #include "kavo_ops/linalg/reflector_block/reflector_block.h"
 #include "kavo_ops/matrix/generic_kernel.h"
 #include "kavo_ops/matrix/matmul.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {

@@ -1,5 +1,5 @@
 #include "kavo_ops/linalg/svd/bidiagonal_qr/rotation_log.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "platform/per_tier.h"
 
 namespace kavo_ops {

@@ -1,4 +1,4 @@
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/executor_loops.h"
 
 #include "drovek/executor/global_executor.h"
 #include "drovek/executor/thread_limit.h"

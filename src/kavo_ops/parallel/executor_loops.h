@@ -1,8 +1,17 @@
 #pragma once
-// The operations' way onto the process-wide executor: blocking parallel-for
-// over units of work. Small work, calls from workers and nested calls run on
-// the calling thread. A failure inside any piece ends as an internal
-// invariant failure once every other piece has finished.
+// The operations' loops over the process-wide executor. What they add to
+// drovek's entry points (drovek/parallel/parallel_for.h): plain function
+// pointers with a context and 64-bit counts, the worker count under the
+// run-time thread limit, and for_each_dynamic_chunk, which hands chunks out
+// one at a time instead of splitting into fixed parts. Small work, calls
+// from workers and nested calls run on the calling thread.
+//
+// Failure: every piece runs or its task stops at the failing piece; once
+// all tasks have finished, an internal invariant failure in any piece ends
+// as the executor's invariant failure ("drovek global executor: ...:
+// SpawnFailed(Panicked)"), while any other exception (std::bad_alloc,
+// platform::Interrupted) reaches the caller as itself, the lowest-numbered
+// task's first.
 
 #include <algorithm>
 #include <atomic>
@@ -11,8 +20,8 @@
 
 namespace kavo_ops {
 
-// Cuts `count` 4-byte elements at `buffer` into units of 5461 (65536 / 12
-// bytes of map traffic) and calls piece(context, first, chunk, chunk_len).
+// Cuts `count` 4-byte elements at `buffer` into the executor's units of
+// 5461 elements and calls piece(context, first, chunk, chunk_len).
 using ChunkPiece = void (*)(void* context, std::uint64_t first, float* chunk, std::uint64_t chunk_len);
 void for_each_chunk(float* buffer, std::uint64_t count, void* context, ChunkPiece piece);
 
@@ -26,8 +35,9 @@ void for_each_unit_range(std::uint64_t items, std::uint64_t unit_cost, void* con
 using IndexPiece = void (*)(void* context, std::uint64_t index);
 void for_each_index(std::uint64_t count, void* context, IndexPiece piece);
 
-// Worker threads of the process-wide executor (creating it on first use):
-// drivers that hand out their own work dynamically size their task count by it.
+// Threads a call may run on: the process-wide executor's workers (creating
+// it on first use) under the run-time thread limit. Drivers that hand out
+// their own work dynamically size their task count by it.
 std::uint64_t executor_worker_count();
 
 // Calls body(begin, end) for consecutive chunks of `chunk` items covering

@@ -30,7 +30,9 @@ TEST(ProcessorSteering, MovesTheThreadOffItsProcessorAndBack) {
     // narrowed ones: with two, it moves the thread back where it was.
     ASSERT_TRUE(steer_current_thread_off(*moved_to));
     EXPECT_NE(current_processor_id(), moved_to);
-    if (*allowed == 2) EXPECT_EQ(current_processor_id(), here);
+    if (*allowed == 2) {
+      EXPECT_EQ(current_processor_id(), here);
+    }
     end_current_thread_steering();
     end_current_thread_steering();  // not steered: nothing happens
     EXPECT_TRUE(steer_current_thread_off(*here));

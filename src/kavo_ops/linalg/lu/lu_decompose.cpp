@@ -5,6 +5,7 @@
 #include "kavo_ops/linalg/common/square_order.h"
 #include "kavo_ops/linalg/lu/lu.h"
 #include "kavo_ops/linalg/lu/lu_eliminate.h"
+#include "platform/invariant_failure.h"
 #include "vendral/cache_policy.h"
 
 namespace kavo_ops {
@@ -30,9 +31,15 @@ std::uint64_t lu_level3_bytes() { return vendral::cache_policy().l3_bytes; }
 kavo::Expected<LuFactors> lu_decompose(const kavo::View<double, 2>& a, std::uint64_t level3_bytes) {
   auto order = square_order(a.layout);
   if (!order) return std::unexpected(std::move(order.error()));
-  const std::uint64_t n = *order;
+  return lu_decompose_owned(kavo::to_row_major_owned(a), level3_bytes);
+}
 
-  LuFactors lu{kavo::to_row_major_owned(a), kavo::Buffer<std::uint64_t>(n), n, 1};
+kavo::Expected<LuFactors> lu_decompose_owned(kavo::OwnedArray<double, 2> a, std::uint64_t level3_bytes) {
+  const std::uint64_t n = a.layout().shape[0];
+  platform::ensure(a.layout() == kavo::Layout<2>{{n, n}, {static_cast<std::int64_t>(n), 1}, 0} &&
+                       a.storage_len() == n * n,
+                   "invariant: LU factors a compact square matrix");
+  LuFactors lu{std::move(a), kavo::Buffer<std::uint64_t>(n), n, 1};
   if (auto finite = require_finite({lu.factors.data(), n * n}, "LU"); !finite) {
     return std::unexpected(std::move(finite.error()));
   }

@@ -58,11 +58,18 @@ kavo::Expected<kavo::OwnedArray<double, 2>> lu_inverse(const kavo::View<double, 
   auto lu = lu_decompose(a);
   if (!lu) return std::unexpected(std::move(lu.error()));
   const std::uint64_t n = lu->n;
-  auto inverse = kavo::zeros<double, 2>({n, n});
+  // Every entry is written: each column once, by the group that solves it.
+  auto inverse = kavo::expect_valid(kavo::from_vector<double, 2>({n, n}, kavo::Buffer<double>::uninitialized(n * n)),
+                                    "inverse shape matches storage");
+  lu_inverse_into(*lu, inverse.data());
+  return inverse;
+}
+
+void lu_inverse_into(const LuFactors& lu, double* out) {
+  const std::uint64_t n = lu.n;
   // (P e_c)[j] = 1 where perm[j] = c: the group of positions [j0, j1) fills
   // columns perm[j0 .. j1).
-  const bool finite_factors = require_finite({lu->factors.data(), n * n}, "LU").has_value();
-  double* out = inverse.data();
+  const bool finite_factors = require_finite({lu.factors.data(), n * n}, "LU").has_value();
   for_each_dynamic_chunk(n, kGroupColumns, [&](std::uint64_t j0, std::uint64_t j1) {
     const std::uint64_t count = j1 - j0;
     // Small inverses stay off the heap.
@@ -71,13 +78,12 @@ kavo::Expected<kavo::OwnedArray<double, 2>> lu_inverse(const kavo::View<double, 
     double* x = on_heap.empty() ? on_stack : on_heap.data();
     std::fill_n(x, count * n, 0.0);
     for (std::uint64_t r = 0; r < count; ++r) x[r * n + j0 + r] = 1.0;
-    solve_group(*lu, x, count, finite_factors ? j0 : 0);
+    solve_group(lu, x, count, finite_factors ? j0 : 0);
     for (std::uint64_t r = 0; r < count; ++r) {
-      const std::uint64_t c = lu->perm[j0 + r];
+      const std::uint64_t c = lu.perm[j0 + r];
       for (std::uint64_t k = 0; k < n; ++k) out[k * n + c] = x[r * n + k];
     }
   });
-  return inverse;
 }
 
 }  // namespace kavo_ops

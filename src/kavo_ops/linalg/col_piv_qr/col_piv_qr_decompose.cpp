@@ -8,29 +8,36 @@
 #include "kavo_ops/linalg/col_piv_qr/column_norms.h"
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/householder/householder_reflector.h"
+#include "kavo_ops/parallel/fixed_parts.h"
 #include "kavo_ops/parallel/parallel_for.h"
 
 namespace kavo_ops {
 namespace {
 
-// A reflection sweep worth less than this many elements stays on the
-// calling thread: waking the executor costs more than it saves.
+// Forming Q worth less than this many element updates stays on the calling
+// thread: waking the executor costs more than it saves.
 constexpr std::uint64_t kParallelElements = std::uint64_t{1} << 18;
-// Columns of R (rows of Q) per parallel piece.
-constexpr std::uint64_t kSweepChunk = 32;
+// A step's left sweep is split from this many elements on (a 256 x 256
+// block): the workers are still awake from the last step.
+constexpr std::uint64_t kParallelSweepElements = std::uint64_t{1} << 16;
+// Columns per cache line: the parts of a sweep are cut at whole lines.
+constexpr std::uint64_t kLineColumns = 8;
 
 // H applied from the left to columns [c0, n) of rows k.. . Columns are
-// independent, so chunks of them give the same bits as one sweep.
+// independent, so any split of them gives the same bits as one sweep; each
+// task keeps the same columns from step to step (fixed_parts.h), so its part
+// of the trailing block stays in its core's cache.
 void reflect_remaining_columns(const HouseholderReflector& h, std::span<double> a, std::uint64_t n, std::uint64_t k,
-                               std::uint64_t c0) {
+                               std::uint64_t c0, std::uint64_t parallel_elements) {
   const std::uint64_t columns = n - c0;
-  if (columns * h.v.size() < kParallelElements) {
+  if (columns * h.v.size() < parallel_elements) {
     apply_reflector_left(h, a, n, k, c0, n);
     return;
   }
-  for_each_dynamic_chunk(columns, kSweepChunk, [&](std::uint64_t begin, std::uint64_t end) {
-    apply_reflector_left(h, a, n, k, c0 + begin, c0 + end);
-  });
+  for_each_fixed_part(columns, fixed_part_count(columns, kLineColumns), kLineColumns,
+                      [&](std::uint64_t begin, std::uint64_t end) {
+                        apply_reflector_left(h, a, n, k, c0 + begin, c0 + end);
+                      });
 }
 
 // Rows of Q per task when Q is formed after the factorization.
@@ -72,7 +79,9 @@ void swap_columns(double* a, std::uint64_t m, std::uint64_t n, std::uint64_t x, 
 
 }  // namespace
 
-kavo::Expected<ColPivQr> col_piv_qr_decompose(const kavo::View<double, 2>& a) {
+std::uint64_t col_piv_qr_parallel_sweep_elements() { return kParallelSweepElements; }
+
+kavo::Expected<ColPivQr> col_piv_qr_decompose(const kavo::View<double, 2>& a, std::uint64_t parallel_sweep_elements) {
   const std::uint64_t m = a.layout.shape[0];
   const std::uint64_t n = a.layout.shape[1];
   kavo::OwnedArray<double, 2> r = kavo::to_row_major_owned(a);
@@ -113,7 +122,7 @@ kavo::Expected<ColPivQr> col_piv_qr_decompose(const kavo::View<double, 2>& a) {
     pivot_column.resize(m - k);
     for (std::uint64_t i = k; i < m; ++i) pivot_column[i - k] = values[i * n + k];
     if (auto h = generate_reflector(pivot_column)) {
-      reflect_remaining_columns(*h, storage, n, k, k);
+      reflect_remaining_columns(*h, storage, n, k, k, parallel_sweep_elements);
       reflectors.push_back({k, std::move(*h)});
     }
     downdate_column_norms(norms, values, m, n, k);

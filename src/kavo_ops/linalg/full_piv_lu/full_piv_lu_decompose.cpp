@@ -9,7 +9,7 @@
 #include "kavo_ops/linalg/full_piv_lu/eliminate_row.h"
 #include "kavo_ops/linalg/full_piv_lu/full_piv_lu.h"
 #include "kavo_ops/linalg/full_piv_lu/largest_magnitude.h"
-#include "kavo_ops/parallel/parallel_for.h"
+#include "kavo_ops/parallel/fixed_parts.h"
 #include "platform/invariant_failure.h"
 
 namespace kavo_ops {
@@ -120,18 +120,12 @@ kavo::Expected<FullPivElimination> full_piv_lu_decompose(const kavo::View<double
         row_largest[i] = eliminate(-multiplier, pivot_row + k + 1, row + k + 1, tail);
       }
     };
-    if (tail * tail < parallel_entries || tail < 2) {
+    if (tail * tail < parallel_entries) {
       eliminate_rows(k + 1, n);
-      continue;
+    } else {
+      for_each_fixed_part(tail, fixed_part_count(tail, 1), 1,
+                          [&](std::uint64_t begin, std::uint64_t end) { eliminate_rows(k + 1 + begin, k + 1 + end); });
     }
-    // Fixed, contiguous parts: a part's rows stay with one core from step
-    // to step (its cache), as far as the shrinking block allows.
-    const std::uint64_t parts = std::min(tail, std::max<std::uint64_t>(executor_worker_count(), 1));
-    for_each_index(parts, [&](std::uint64_t part) {
-      const std::uint64_t base = tail / parts, extra = tail % parts;
-      const std::uint64_t first = k + 1 + part * base + std::min(part, extra);
-      eliminate_rows(first, first + base + (part < extra ? 1 : 0));
-    });
   }
   result.rank = k;
   finish_column_exchanges(f, n, k, exchanged_with);

@@ -232,7 +232,8 @@ TEST(LuInverse, ReproducesTheIdentityAcrossRowBlocks) {
 }
 
 // Each column of the inverse is a lone solve of P e_c, bit for bit, on every
-// tier, whichever group (16 columns) or thread computed it.
+// tier, whichever group, batch, block of factor rows or thread computed it
+// (n = 300 and 701 take several row blocks, 701 groups of six).
 class LuInverseColumns : public tier_testing::TierTest {};
 
 // Groups from the 33rd unit vector on leave out a zero prefix. An overflowed
@@ -246,7 +247,7 @@ std::vector<double> overflowing_matrix(std::uint64_t n) {
 }
 
 TEST_P(LuInverseColumns, EqualLoneSolvesBitForBit) {
-  for (std::uint64_t n : {1u, 15u, 16u, 17u, 40u, 130u, 70u}) {
+  for (std::uint64_t n : {1u, 15u, 16u, 17u, 40u, 130u, 70u, 300u, 701u}) {
     const auto a = n == 70 ? overflowing_matrix(n) : random_matrix(n, 11 * n + 3, n > 1 ? 0.05 : 0.0);
     auto inverse = lu_inverse(row_major(a, n, n));
     ASSERT_TRUE(inverse) << n << " " << inverse.error().display();

@@ -26,10 +26,11 @@
 //     d[c] = A[c][c] - dot(U[c][c+1..n), w)
 //     U[i][c] = (A[i][c] - dot(U[i][c+1..n), w)) / d[c]   i < c
 // Every dot runs over a contiguous row segment of U, each with the dot
-// slice kernel's bits; the rows i < c share w through the grouped dot and,
-// from udu_parallel_entries() entries on, are split into fixed parts over
-// the executor. Cost n^3/6 multiply-adds; the input is read in place when
-// it is row-major.
+// slice kernel's bits. Four columns are computed per pass over the rows
+// above them, the rows share each w through the register-held grouped dot
+// (shared_operand_dots.h), and from udu_parallel_entries() entries on they
+// are split into fixed parts over the executor. Cost n^3/6 multiply-adds;
+// the input is read in place when it is row-major.
 
 #include <cstdint>
 

@@ -9,7 +9,7 @@
 #include "kavo_ops/linalg/common/symmetric_input.h"
 #include "kavo_ops/linalg/udu/udu.h"
 #include "kavo_ops/parallel/fixed_parts.h"
-#include "kavo_ops/slice_kernels/dot_group.h"
+#include "kavo_ops/slice_kernels/shared_operand_dots.h"
 #include "kavo_ops/slice_kernels/dot_slice.h"
 
 namespace kavo_ops {
@@ -47,7 +47,7 @@ struct Pass {
       for (std::uint64_t b = 0; b < count; ++b) {
         const std::uint64_t column = c - b;
         for (std::uint64_t r = 0; r < batch; ++r) segments[r] = u + (i0 + r) * n + column + 1;
-        dot_group(weights[b], segments, batch, n - 1 - column, sums);
+        shared_operand_dots(weights[b], segments, batch, n - 1 - column, sums);
         for (std::uint64_t r = 0; r < batch; ++r) {
           const std::uint64_t i = i0 + r;
           u[i * n + column] = (input[i * n + column] - sums[r]) / pivots[b];

@@ -38,8 +38,14 @@ std::uint64_t group_size(std::uint64_t n) {
 // Factor rows per block: about 512 KiB of them, for the level-2 cache.
 std::uint64_t row_block(std::uint64_t n) { return std::clamp<std::uint64_t>(65536 / std::max<std::uint64_t>(n, 1), 16, 1024); }
 // Right-hand sides per batch (one task's unit of work): each block of the
-// factor is read from memory once per batch.
-constexpr std::uint64_t kBatch = 64;
+// factor is read from memory once per batch, so up to 64; fewer when that
+// would leave fewer than two batches per task, in whole groups.
+std::uint64_t batch_size(std::uint64_t n) {
+  const std::uint64_t group = group_size(n);
+  const std::uint64_t tasks = std::max<std::uint64_t>(executor_worker_count(), 1);
+  const std::uint64_t share = (n + 2 * tasks - 1) / (2 * tasks);
+  return std::clamp<std::uint64_t>((share + group - 1) / group * group, group, 64);
+}
 constexpr std::uint64_t kMaxGroup = 12;
 
 struct Sweep {
@@ -142,7 +148,7 @@ void lu_inverse_into(const LuFactors& lu, double* out) {
   kavo::Buffer<double> transposed = kavo::Buffer<double>::uninitialized(n * n);
   const Sweep sweep{lu.factors.data(), n, transposed.data(), lu.perm.data(),
                     require_finite({lu.factors.data(), n * n}, "LU").has_value()};
-  for_each_dynamic_chunk(n, kBatch, [&](std::uint64_t j0, std::uint64_t j1) { sweep.batch(j0, j1); });
+  for_each_dynamic_chunk(n, batch_size(n), [&](std::uint64_t j0, std::uint64_t j1) { sweep.batch(j0, j1); });
   transpose_into(transposed.data(), out, n);
 }
 

@@ -21,10 +21,10 @@ kavo::OwnedArray<double, 2> square_array(std::uint64_t n, kavo::Buffer<double> b
 
 // From this order on the products run on the executor (the router waits
 // until about 161): the exponential's products come back to back, so the
-// workers are still awake from the last one. Measured on two busy cores:
-// 100 and 128 gained 8-23 %, 50-80 lost, and a loaded machine loses at all
-// of them.
-std::uint64_t matexp_parallel_order() { return 128; }
+// workers are still awake from the last one. Measured on two cores: 100 and
+// 128 gained 5-17 %, 64 lost 20 %, 80 was even; a machine whose cores are
+// busy with other work loses at all of them.
+std::uint64_t matexp_parallel_order() { return 96; }
 
 kavo::Expected<kavo::OwnedArray<double, 2>> matexp(const kavo::View<double, 2>& a) {
   return matexp(a, matexp_parallel_order());

@@ -3,8 +3,9 @@
 // every tier over its float64 lanes L (fyrel/lanes): four vectors per
 // iteration, each with its own running maximum, then single vectors, then
 // the last len mod L elements as one masked vector or, on a tier without
-// masks, one by one. A candidate replaces a running maximum only when it is
-// larger, so a NaN never does.
+// masks, one by one; rows shorter than one vector go element by element. A
+// candidate replaces a running maximum only when it is larger, so a NaN
+// never does.
 // Include only from a tier source: everything here has internal linkage.
 
 #include <bit>
@@ -34,6 +35,16 @@ template <class L>
 double eliminate_row(double alpha, const double* x, double* out, std::size_t len) noexcept {
   using Reg = typename L::Reg;
   constexpr std::size_t lanes = L::lanes;
+  if (len < lanes) {
+    // Short rows (the last steps, small matrices): no vector to set up and
+    // reduce.
+    double best = -1.0;
+    for (std::size_t i = 0; i < len; ++i) {
+      out[i] = std::fma(alpha, x[i], out[i]);
+      best = keep_larger(std::fabs(out[i]), best);
+    }
+    return best;
+  }
   const Reg a = L::splat(alpha);
   Reg best[4] = {L::splat(-1.0), L::splat(-1.0), L::splat(-1.0), L::splat(-1.0)};
   std::size_t i = 0;

@@ -23,8 +23,7 @@ kavo::Buffer<std::uint64_t> identity_permutation(std::uint64_t n) {
 
 // Row i (finished at step i) takes the column exchanges of steps i+1 .. rank-1,
 // in step order, as the entry-by-entry elimination gives them to every row.
-void finish_column_exchanges(double* f, std::uint64_t n, std::uint64_t rank,
-                             const std::vector<std::uint64_t>& exchanged_with) {
+void finish_column_exchanges(double* f, std::uint64_t n, std::uint64_t rank, const std::uint64_t* exchanged_with) {
   for (std::uint64_t i = 0; i < rank; ++i) {
     double* row = f + i * n;
     for (std::uint64_t j = i + 1; j < rank; ++j) {
@@ -68,7 +67,12 @@ kavo::Expected<FullPivElimination> full_piv_lu_decompose(const kavo::View<double
   // when none). Rows above the pivot row are finished and never read again,
   // so their exchanges wait until the end (finish_column_exchanges); the
   // rows below take theirs in the pass that updates them.
-  std::vector<std::uint64_t> exchanged_with(n);
+  // (On the stack for small matrices, whose whole factorization takes
+  // about as long as a heap allocation.)
+  constexpr std::uint64_t kStackSteps = 64;
+  std::uint64_t on_stack[kStackSteps];
+  std::vector<std::uint64_t> on_heap(n > kStackSteps ? n : 0);
+  std::uint64_t* exchanged_with = n > kStackSteps ? on_heap.data() : on_stack;
   const EliminateRowKernels::Eliminate eliminate = active_eliminate_row();
 
   std::uint64_t k = 0;

@@ -4,7 +4,7 @@ import numpy as np
 import scipy.linalg
 
 import kavo_python as kp
-from harness import run_cases
+from spread import run_cases_with_spread
 
 
 def spd(n, rng):
@@ -29,7 +29,7 @@ def cases():
 
 
 def run():
-    run_cases("Cholesky (reference: numpy.linalg.cholesky, scipy cho_factor + cho_solve, numpy.linalg.inv)", cases())
+    run_cases_with_spread("Cholesky (reference: numpy.linalg.cholesky, scipy cho_factor + cho_solve, numpy.linalg.inv)", cases())
 
 
 if __name__ == "__main__":

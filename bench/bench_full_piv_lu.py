@@ -10,7 +10,7 @@ import numpy as np
 import scipy.linalg
 
 import kavo_python as kp
-from harness import run_cases
+from spread import run_cases_with_spread
 
 
 def cases():
@@ -21,7 +21,7 @@ def cases():
 
 
 def run():
-    run_cases("Full-pivoting LU (reference: scipy.linalg.lu, partial pivoting)", cases())
+    run_cases_with_spread("Full-pivoting LU (reference: scipy.linalg.lu, partial pivoting)", cases())
 
 
 if __name__ == "__main__":

@@ -3,7 +3,7 @@
 import numpy as np
 
 import kavo_python as kp
-from harness import run_cases
+from spread import run_cases_with_spread
 
 
 def cases():
@@ -18,7 +18,7 @@ def cases():
 
 
 def run():
-    run_cases("LU (reference: numpy.linalg.det, solve, inv)", cases())
+    run_cases_with_spread("LU (reference: numpy.linalg.det, solve, inv)", cases())
 
 
 if __name__ == "__main__":

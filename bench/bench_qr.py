@@ -6,7 +6,7 @@ import numpy as np
 import scipy.linalg
 
 import kavo_python as kp
-from harness import run_cases
+from spread import run_cases_with_spread
 
 
 def cases():
@@ -24,7 +24,7 @@ def cases():
 
 
 def run():
-    run_cases("QR (reference: numpy.linalg.qr complete, scipy.linalg.qr pivoting)", cases())
+    run_cases_with_spread("QR (reference: numpy.linalg.qr complete, scipy.linalg.qr pivoting)", cases())
 
 
 if __name__ == "__main__":

@@ -5,7 +5,7 @@ import numpy as np
 import scipy.linalg
 
 import kavo_python as kp
-from harness import run_cases
+from spread import run_cases_with_spread
 
 
 def spd(n, rng):
@@ -29,7 +29,7 @@ def cases():
 
 
 def run():
-    run_cases("Symmetric LDL^T (reference: scipy.linalg.ldl)", cases())
+    run_cases_with_spread("Symmetric LDL^T (reference: scipy.linalg.ldl)", cases())
 
 
 if __name__ == "__main__":

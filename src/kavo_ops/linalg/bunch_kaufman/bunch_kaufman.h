@@ -41,8 +41,11 @@
 //   c[j] = W[j][k]                     j > k, the pivot column copied once
 //   L[i][k] = c[i] / W[k][k]
 //   W[i][k+1..i] += (-L[i][k]) * c[k+1..i]   contiguous row, axpy kernel
-// Cost n^3/6 multiply-adds, O(n) strided reads per step for the pivot
-// search and the interchange.
+// The next step's column search is made in the same pass, from the first
+// entry each row's update writes; from bunch_kaufman_parallel_entries()
+// entries on the rows go to the executor in fixed parts of equal work.
+// Cost n^3/6 multiply-adds, O(n) strided reads per step for the
+// interchange and the row search of a rejected diagonal.
 
 #include <cstdint>
 
@@ -59,6 +62,11 @@ struct BunchKaufmanFactors {
   kavo::Buffer<std::uint64_t> permutation;  // n input positions
 };
 
-kavo::Expected<BunchKaufmanFactors> bunch_kaufman_factor(const kavo::View<double, 2>& a);
+// Steps whose trailing triangle holds at least this many entries update
+// its rows on the executor.
+std::uint64_t bunch_kaufman_parallel_entries();
+
+kavo::Expected<BunchKaufmanFactors> bunch_kaufman_factor(
+    const kavo::View<double, 2>& a, std::uint64_t parallel_entries = bunch_kaufman_parallel_entries());
 
 }  // namespace kavo_ops

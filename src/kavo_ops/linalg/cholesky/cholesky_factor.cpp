@@ -6,6 +6,7 @@
 #include "kavo_ops/linalg/cholesky/cholesky.h"
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/common/square_order.h"
+#include "kavo_ops/slice_kernels/shared_operand_dots.h"
 #include "kavo_ops/slice_kernels/slice_kernel_table.h"
 #include "platform/interrupt.h"
 
@@ -35,9 +36,10 @@ kavo::Expected<kavo::OwnedArray<double, 2>> cholesky_factor(const kavo::View<dou
   // way once its pivot is known. Each entry keeps its own dot (the lone
   // dot_slice bits), subtraction and division, so the factor is the plain
   // row loop's bit for bit; pivots still come in increasing order, so the
-  // first failing one is still the one reported. The tier's kernels are
-  // looked up once: a small factor is mostly short dots.
-  const SliceKernelTable& kernels = active_slice_kernels();
+  // first failing one is still the one reported. The tier's grouped dot
+  // (the one that keeps its accumulators in registers) is looked up once: a
+  // small factor is mostly short dots.
+  const SharedOperandDotsKernels::Dots dots = active_shared_operand_dots();
   const double* rows[kRowGroup];
   double sums[kRowGroup];
   for (std::size_t first = 0; first < n; first += kRowGroup) {
@@ -46,7 +48,7 @@ kavo::Expected<kavo::OwnedArray<double, 2>> cholesky_factor(const kavo::View<dou
     for (std::size_t g = 0; g < count; ++g) rows[g] = l + (first + g) * n;
     for (std::size_t j = 0; j < first; ++j) {
       const double* row_j = l + j * n;
-      kernels.dot_group_f64(row_j, rows, count, j, sums);
+      dots(row_j, rows, count, j, sums);
       for (std::size_t g = 0; g < count; ++g) {
         double* row_i = l + (first + g) * n;
         row_i[j] = (row_i[j] - sums[g]) / row_j[j];
@@ -56,7 +58,7 @@ kavo::Expected<kavo::OwnedArray<double, 2>> cholesky_factor(const kavo::View<dou
       const std::size_t j = first + d;
       double* row_j = l + j * n;
       // Rows j .. first + count - 1 against row j: the pivot, then column j.
-      kernels.dot_group_f64(row_j, rows + d, count - d, j, sums);
+      dots(row_j, rows + d, count - d, j, sums);
       const double x = row_j[j] - sums[0];
       if (!(x > 0.0)) {
         // NaN included: a finite input can overflow inside L, and a NaN

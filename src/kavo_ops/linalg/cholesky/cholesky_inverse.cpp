@@ -1,9 +1,13 @@
 #include <algorithm>
+#include <atomic>
+#include <vector>
 
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/cholesky/cholesky.h"
 #include "kavo_ops/linalg/cholesky/cholesky_backward_group.h"
+#include "kavo_ops/parallel/executor_loops.h"
 #include "kavo_ops/slice_kernels/dot_group.h"
+#include "kavo_ops/slice_kernels/shared_operand_dots.h"
 #include "platform/interrupt.h"
 
 namespace kavo_ops {
@@ -32,7 +36,7 @@ void solve_unit_group(const double* l, const double* l_transposed, std::uint64_t
   for (std::uint64_t g = 0; g < count; ++g) vectors[g] = columns.data() + g * n + skipped;
   for (std::uint64_t i = c0; i < n; ++i) {
     const double* row = l + i * n;
-    dot_group(row + skipped, vectors, count, i - skipped, sums);
+    shared_operand_dots(row + skipped, vectors, count, i - skipped, sums);
     for (std::uint64_t g = 0; g < count; ++g) columns[g * n + i] = (columns[g * n + i] - sums[g]) / row[i];
   }
   // Backward with L^T, the group interleaved (x[k][g]) so that each L[k][i]
@@ -49,19 +53,36 @@ void solve_unit_group(const double* l, const double* l_transposed, std::uint64_t
 
 }  // namespace
 
-kavo::Expected<kavo::OwnedArray<double, 2>> cholesky_inverse(const kavo::View<double, 2>& a) {
+std::uint64_t cholesky_inverse_parallel_order() { return 128; }
+
+kavo::Expected<kavo::OwnedArray<double, 2>> cholesky_inverse(const kavo::View<double, 2>& a,
+                                                            std::uint64_t parallel_order) {
   auto factor = cholesky_factor(a);
   if (!factor) return std::unexpected(std::move(factor.error()));
   const std::uint64_t n = factor->layout().shape[0];
-  auto inverse = kavo::zeros<double, 2>({n, n});
+  // Every entry is written: each column by the group that solves it.
+  auto inverse = kavo::expect_valid(kavo::from_vector<double, 2>({n, n}, kavo::Buffer<double>::uninitialized(n * n)),
+                                    "inverse shape matches storage");
   const double* l = factor->data();
   std::vector<double> l_transposed(n * n);
   for (std::uint64_t i = 0; i < n; ++i)
     for (std::uint64_t k = 0; k < n; ++k) l_transposed[i * n + k] = l[k * n + i];
-  std::vector<double> columns, interleaved;
-  for (std::uint64_t c0 = 0; c0 < n; c0 += kGroup) {
-    platform::throw_if_interrupted();
-    solve_unit_group(l, l_transposed.data(), n, c0, std::min(kGroup, n - c0), columns, interleaved, inverse.data());
+  // Groups are independent: from parallel_order on they are handed out one
+  // at a time to the executor's tasks, each with scratch of its own.
+  const std::uint64_t groups = (n + kGroup - 1) / kGroup;
+  std::atomic<std::uint64_t> next{0};
+  auto task = [&](std::uint64_t) {
+    std::vector<double> columns, interleaved;
+    for (std::uint64_t group; (group = next.fetch_add(1, std::memory_order_relaxed)) < groups;) {
+      platform::throw_if_interrupted();
+      const std::uint64_t c0 = group * kGroup;
+      solve_unit_group(l, l_transposed.data(), n, c0, std::min(kGroup, n - c0), columns, interleaved, inverse.data());
+    }
+  };
+  if (n < parallel_order || groups < 2) {
+    task(0);
+  } else {
+    for_each_index(std::min(groups, std::max<std::uint64_t>(executor_worker_count(), 1)), task);
   }
   return inverse;
 }

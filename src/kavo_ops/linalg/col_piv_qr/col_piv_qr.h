@@ -28,7 +28,11 @@
 // block of rows at a time so the block stays in cache. Cost about 4/3 n^3
 // flops for R and 2 m^2 n for Q, all in row sweeps (axpy and dot kernels);
 // sweeps over independent columns of R and rows of Q run in parallel with
-// the same bits.
+// the same bits. The columns of R go to the executor in fixed parts, the
+// same part to the same task at every step, so that each core keeps its
+// part of the trailing block in its own cache (chunks handed out anew at
+// every step moved the block between the cores and measured slower than
+// one thread at n = 1000).
 
 #include <cstdint>
 
@@ -49,7 +53,11 @@ struct ColPivQr {
 };
 
 // The factorization of `a` as it is, without the scaling gate.
-kavo::Expected<ColPivQr> col_piv_qr_decompose(const kavo::View<double, 2>& a);
+// Left sweeps of at least this many elements are split over the executor.
+std::uint64_t col_piv_qr_parallel_sweep_elements();
+
+kavo::Expected<ColPivQr> col_piv_qr_decompose(
+    const kavo::View<double, 2>& a, std::uint64_t parallel_sweep_elements = col_piv_qr_parallel_sweep_elements());
 
 // The scaling gate, the factorization, and R scaled back.
 kavo::Expected<ColPivQr> col_piv_qr(const kavo::View<double, 2>& a);

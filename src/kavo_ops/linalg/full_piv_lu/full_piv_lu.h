@@ -22,18 +22,20 @@
 //  - L has an exact unit diagonal and exact zeros above it; U exact zeros
 //    below its diagonal. The multipliers satisfy |L[i][j]| <= 1.
 //
-// Cost: n^3/3 multiply-adds (each a fused multiply-add through axpy_slice on
-// contiguous row segments) and n^3/3 magnitude comparisons for the pivot
-// searches. The search of step k+1 is fused into the update of step k: each
-// row's largest magnitude is found while the freshly updated row is still in
-// cache, so the trailing block is streamed once per step, not twice; the
-// pivot's column is then looked up in the winning row only. The result is
-// bit-identical to the entry-by-entry scan and update. Not blocked: the
-// search needs the whole trailing block updated at every step, so large
-// matrices are bound by cache bandwidth: measured 2.5-7x the time of
-// SciPy's blocked, multithreaded partial-pivoting LU at n = 1000 on a
-// 2-core machine (bench/bench_full_piv_lu.py re-measures it).
-// Sequential, on the calling thread.
+// Cost: n^3/3 multiply-adds (each one fused multiply-add, as the axpy slice
+// kernel rounds it) and n^3/3 magnitude comparisons for the pivot searches.
+// The search of step k+1 is fused into the update of step k
+// (eliminate_row.h): each row's largest magnitude is found while the
+// updated values are still in registers, so the trailing block is streamed
+// once per step, not twice; the pivot's column is then looked up in the
+// winning row only. Step k's column exchange is made in the same pass for
+// the rows below the pivot; the finished rows above it take all their
+// exchanges at the end. Rows are independent, so from a 256 x 256 block on
+// each step's rows are split over the executor in fixed contiguous parts.
+// The result is bit-identical to the entry-by-entry scan and update. Not
+// blocked: the search needs the whole trailing block updated at every step,
+// so large matrices are bound by cache bandwidth (bench/bench_full_piv_lu.py
+// measures it against SciPy's blocked partial-pivoting LU).
 
 #include <cstdint>
 
@@ -59,7 +61,12 @@ struct FullPivElimination {
   int sign = 1;            // (-1)^(row exchanges + column exchanges)
 };
 
-kavo::Expected<FullPivElimination> full_piv_lu_decompose(const kavo::View<double, 2>& a);
+// Steps whose trailing block holds at least this many entries update its
+// rows on the executor.
+std::uint64_t full_piv_lu_parallel_entries();
+
+kavo::Expected<FullPivElimination> full_piv_lu_decompose(const kavo::View<double, 2>& a,
+                                                         std::uint64_t parallel_entries = full_piv_lu_parallel_entries());
 
 struct FullPivLu {
   kavo::OwnedArray<double, 2> l;

@@ -51,6 +51,11 @@ std::uint64_t lu_level3_bytes();
 // Factors `a`; `level3_bytes` decides the path (tests force a small one).
 kavo::Expected<LuFactors> lu_decompose(const kavo::View<double, 2>& a, std::uint64_t level3_bytes = lu_level3_bytes());
 
+// lu_decompose of a matrix the caller hands over (row-major, C-contiguous,
+// square): factored in its own storage instead of a copy, the same bits.
+kavo::Expected<LuFactors> lu_decompose_owned(kavo::OwnedArray<double, 2> a,
+                                             std::uint64_t level3_bytes = lu_level3_bytes());
+
 // Overwrites x, which holds P b and is at least n long, with the solution of
 // A x = b: forward substitution with unit L, then back substitution with U,
 // each row one dot product. A shorter x is an internal invariant failure.
@@ -63,6 +68,10 @@ kavo::Expected<kavo::Buffer<double>> lu_solve(const kavo::View<double, 2>& a, co
 // A^-1, column c the solution of A x = e_c by lu_solve_in_place's
 // arithmetic (bit for bit), solved a group of columns at a time.
 kavo::Expected<kavo::OwnedArray<double, 2>> lu_inverse(const kavo::View<double, 2>& a);
+
+// The same inverse from factors already made, written row-major into `out`
+// (n * n entries, every one overwritten).
+void lu_inverse_into(const LuFactors& lu, double* out);
 
 // sign * prod U[i][i] in index order, unscaled (may overflow or underflow).
 // A matrix the factorization finds singular has determinant +0.0.

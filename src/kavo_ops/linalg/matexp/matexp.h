@@ -20,8 +20,12 @@
 //    for p = q = 6); there is no table of degrees or thresholds.
 //
 // Costs: five products for B², B⁴, B⁶ and the odd part, one LU inverse
-// (about 8n³/3 flops) and one product for the quotient, then s products;
-// every product goes through the matrix product router (parallel for large n).
+// (about 8n³/3 flops) and one product for the quotient, then s products,
+// each the tiled product's (on the executor from matexp_parallel_order()
+// on). The intermediates live in four n x n buffers reused from step to
+// step, the denominator is factored where it lies, and the Padé parts and
+// N, D are formed in one pass each: the same operations on the same
+// operands as separate copies, sums and products, so the same bits.
 
 #include "kavo/error/array_error.h"
 #include "kavo/view/owned_array.h"
@@ -30,6 +34,11 @@
 namespace kavo_ops {
 
 kavo::Expected<kavo::OwnedArray<double, 2>> matexp(const kavo::View<double, 2>& a);
+
+// The same with the products on the executor from order `parallel_order` on
+// (tests force both sides; the bits do not depend on it).
+kavo::Expected<kavo::OwnedArray<double, 2>> matexp(const kavo::View<double, 2>& a, std::uint64_t parallel_order);
+std::uint64_t matexp_parallel_order();
 
 // The number of halvings that brings the largest absolute row sum of a to at
 // most 1/2, or the scaling-exponent overflow error.

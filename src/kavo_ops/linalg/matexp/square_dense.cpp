@@ -1,58 +1,63 @@
 #include "kavo_ops/linalg/matexp/square_dense.h"
 
-#include "kavo/constructors/constructors.h"
-#include "kavo/iter/element_iter.h"
+#include "kavo_ops/matrix/generic_kernel.h"
 #include "kavo_ops/matrix/matmul.h"
+#include "platform/invariant_failure.h"
 
 namespace kavo_ops::square_dense {
-namespace {
 
-kavo::OwnedArray<double, 2> wrap(std::uint64_t n, kavo::Buffer<double> buffer, const char* what) {
-  return kavo::expect_valid(kavo::from_vector<double, 2>({n, n}, std::move(buffer)), what);
+void scaled_into(const kavo::View<double, 2>& x, double c, double* out) {
+  const std::uint64_t rows = x.layout.shape[0];
+  const std::uint64_t cols = x.layout.shape[1];
+  const double* origin = x.data + x.layout.offset;
+  const std::int64_t row_stride = x.layout.strides[0];
+  const std::int64_t col_stride = x.layout.strides[1];
+  for (std::uint64_t i = 0; i < rows; ++i) {
+    const double* row = origin + static_cast<std::int64_t>(i) * row_stride;
+    double* to = out + i * cols;
+    if (col_stride == 1) {
+      for (std::uint64_t j = 0; j < cols; ++j) to[j] = row[j] * c;
+    } else {
+      for (std::uint64_t j = 0; j < cols; ++j) to[j] = row[static_cast<std::int64_t>(j) * col_stride] * c;
+    }
+  }
 }
 
-template <class Op>
-kavo::OwnedArray<double, 2> elementwise(const kavo::OwnedArray<double, 2>& x, const kavo::OwnedArray<double, 2>& y,
-                                        const char* what, Op op) {
-  const std::uint64_t n = x.layout().shape[0];
-  const std::uint64_t count = n * n;
-  platform::ensure(x.storage_len() == count && y.storage_len() == count, "square operands of one order");
-  kavo::Buffer<double> out(count);
-  const double* xs = x.data();
-  const double* ys = y.data();
-  for (std::uint64_t k = 0; k < count; ++k) out[k] = op(xs[k], ys[k]);
-  return wrap(n, std::move(out), what);
+void product_into(const double* x, const double* y, double* out, std::uint64_t n, std::uint64_t parallel_order) {
+  const kavo::Layout<2> square{{n, n}, {static_cast<std::int64_t>(n), 1}, 0};
+  const kavo::View<double, 2> lhs{x, n * n, square};
+  const kavo::View<double, 2> rhs{y, n * n, square};
+  const kavo::MutView<double, 2> product{out, n * n, square, false};
+  if (n >= parallel_order && n > 1) {
+    // What the router does for a large product of these operands.
+    auto route = route_matmul(lhs, rhs, product);
+    platform::ensure(route.has_value(), "invariant: square product operands are valid");
+    parallel_generic_kernel(*route, x, y, out, true);
+    return;
+  }
+  platform::ensure(matmul_into(lhs, rhs, product).has_value(), "invariant: square product operands are valid");
 }
 
-}  // namespace
-
-kavo::OwnedArray<double, 2> identity(std::uint64_t n) {
-  kavo::Buffer<double> out(n * n);
-  for (std::uint64_t k = 0; k < n; ++k) out[k * n + k] = 1.0;
-  return wrap(n, std::move(out), "identity square storage matches shape");
+void pade_parts_in_place(const double* b2, double* b4, double* b6, const double* c, std::uint64_t n) {
+  for (std::uint64_t i = 0; i < n; ++i) {
+    for (std::uint64_t j = 0; j < n; ++j) {
+      const std::uint64_t k = i * n + j;
+      const double eye = i == j ? 1.0 : 0.0;
+      const double even = ((eye * c[0] + b2[k] * c[2]) + b4[k] * c[4]) + b6[k] * c[6];
+      const double odd = (eye * c[1] + b2[k] * c[3]) + b4[k] * c[5];
+      b6[k] = even;
+      b4[k] = odd;
+    }
+  }
 }
 
-kavo::OwnedArray<double, 2> scaled(const kavo::View<double, 2>& x, double c) {
-  const std::uint64_t n = x.layout.shape[0];
-  kavo::Buffer<double> out(n * n);
-  auto walk = kavo::elements(x);
-  for (std::uint64_t k = 0; k < n * n; ++k) out[k] = *walk.next() * c;
-  return wrap(n, std::move(out), "scaled storage matches shape");
-}
-
-kavo::OwnedArray<double, 2> sum(const kavo::OwnedArray<double, 2>& x, const kavo::OwnedArray<double, 2>& y) {
-  return elementwise(x, y, "sum storage matches shape", [](double u, double v) { return u + v; });
-}
-
-kavo::OwnedArray<double, 2> difference(const kavo::OwnedArray<double, 2>& x, const kavo::OwnedArray<double, 2>& y) {
-  return elementwise(x, y, "difference storage matches shape", [](double u, double v) { return u - v; });
-}
-
-kavo::OwnedArray<double, 2> product(const kavo::OwnedArray<double, 2>& x, const kavo::OwnedArray<double, 2>& y) {
-  const std::uint64_t n = x.layout().shape[0];
-  kavo::OwnedArray<double, 2> out = wrap(n, kavo::Buffer<double>(n * n), "product storage matches shape");
-  kavo::expect_valid(matmul_into(x.view(), y.view(), out.mut_view()), "square product operands are valid");
-  return out;
+void numerator_denominator_in_place(double* even, double* odd, std::uint64_t n) {
+  for (std::uint64_t k = 0; k < n * n; ++k) {
+    const double e = even[k];
+    const double o = odd[k];
+    odd[k] = e + o;
+    even[k] = e - o;
+  }
 }
 
 }  // namespace kavo_ops::square_dense

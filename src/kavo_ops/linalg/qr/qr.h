@@ -25,7 +25,8 @@
 //    it with three matrix products;
 //  - Q is formed from the identity by H_0 * (H_1 * ... (H_{p-1} * I)),
 //    per element the plain loop over reflectors k = p-1 .. 0, run over
-//    column blocks of Q in parallel with the same bits.
+//    column blocks of Q in parallel with the same bits; each reflector's
+//    update sweep also forms the next one's column sums (reflect_and_sum.h).
 // Cost about 4/3 n^3 flops for R and as much again for Q at m = n.
 
 #include <cstdint>

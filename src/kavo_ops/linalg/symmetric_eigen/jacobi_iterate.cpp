@@ -31,6 +31,7 @@ JacobiRun jacobi_iterate(double* a, double* vt, std::uint64_t n, double floor, s
     const JacobiPivot pivot = next_pivot();
     if (!pivot.found) {
       run.converged = true;
+      mirror_upper_triangle(a, n);
       return run;
     }
     ++run.steps;
@@ -42,6 +43,7 @@ JacobiRun jacobi_iterate(double* a, double* vt, std::uint64_t n, double floor, s
   }
   run.last = next_pivot();
   run.converged = !run.last.found;
+  mirror_upper_triangle(a, n);
   return run;
 }
 

@@ -23,8 +23,10 @@ struct JacobiRun {
 // 32·n², at least 1, saturating at the largest 64-bit count.
 std::uint64_t jacobi_rotation_limit(std::uint64_t n) noexcept;
 
-// a: row-major n x n; vt: the transposed eigenvector matrix (identity on
-// entry for a full solve); floor: the absolute significance floor ε·‖A‖_F.
+// a: row-major n x n, exactly symmetric on entry and on return (during the
+// iteration only its upper triangle is kept current); vt: the transposed
+// eigenvector matrix (identity on entry for a full solve); floor: the
+// absolute significance floor ε·‖A‖_F.
 JacobiRun jacobi_iterate(double* a, double* vt, std::uint64_t n, double floor, std::uint64_t limit,
                          JacobiSearch search);
 

@@ -19,14 +19,20 @@
 //    infinities. Symmetric positive-definite input is backward stable.
 //  - U comes back with an exact unit diagonal and exact zeros below it.
 //
-// Shape of the computation (unblocked, sequential, row-oriented; the
-// mirror image of a right-to-left LDL^T):
+// Shape of the computation (unblocked, row-oriented; the mirror image of a
+// right-to-left LDL^T):
 //   for c = n-1 .. 0, q = n-1-c finished columns:
 //     w[k] = U[c][c+1+k] * d[c+1+k]                       k < q
 //     d[c] = A[c][c] - dot(U[c][c+1..n), w)
 //     U[i][c] = (A[i][c] - dot(U[i][c+1..n), w)) / d[c]   i < c
-// Every dot runs over a contiguous row segment of U. Cost n^3/6
-// multiply-adds; the input is read in place when it is row-major.
+// Every dot runs over a contiguous row segment of U, each with the dot
+// slice kernel's bits. Four columns are computed per pass over the rows
+// above them, the rows share each w through the register-held grouped dot
+// (shared_operand_dots.h), and from udu_parallel_entries() entries on they
+// are split into fixed parts over the executor. Cost n^3/6 multiply-adds;
+// the input is read in place when it is row-major.
+
+#include <cstdint>
 
 #include "kavo/error/array_error.h"
 #include "kavo/storage/buffer.h"
@@ -40,6 +46,11 @@ struct UduFactors {
   kavo::Buffer<double> d;         // the diagonal of D
 };
 
-kavo::Expected<UduFactors> udu_factor(const kavo::View<double, 2>& a);
+// Columns whose rows above hold at least this many finished entries
+// (c * (n-1-c)) are computed on the executor.
+std::uint64_t udu_parallel_entries();
+
+kavo::Expected<UduFactors> udu_factor(const kavo::View<double, 2>& a,
+                                      std::uint64_t parallel_entries = udu_parallel_entries());
 
 }  // namespace kavo_ops

@@ -101,15 +101,19 @@ TEST_P(CholeskyTiers, InverseColumnsEqualLoneSolvesBitForBit) {
           if (i == j) a[i * n + j] += 1.0;
         }
       auto factor = cholesky_factor(row_major(a, n, n));
-      auto inverse = cholesky_inverse(row_major(a, n, n));
-      ASSERT_TRUE(factor && inverse);
-      for (std::uint64_t c = 0; c < n; ++c) {
-        std::vector<double> x(n, 0.0);
-        x[c] = 1.0;
-        cholesky_solve_in_place(*factor, x);
-        for (std::uint64_t r = 0; r < n; ++r)
-          ASSERT_EQ(std::bit_cast<std::uint64_t>(inverse->data()[r * n + c]), std::bit_cast<std::uint64_t>(x[r]))
-              << n << ": " << r << "," << c;
+      ASSERT_TRUE(factor);
+      // The groups on the calling thread, and (order 2) on the executor.
+      for (std::uint64_t parallel_order : {cholesky_inverse_parallel_order(), std::uint64_t{2}}) {
+        auto inverse = cholesky_inverse(row_major(a, n, n), parallel_order);
+        ASSERT_TRUE(inverse);
+        for (std::uint64_t c = 0; c < n; ++c) {
+          std::vector<double> x(n, 0.0);
+          x[c] = 1.0;
+          cholesky_solve_in_place(*factor, x);
+          for (std::uint64_t r = 0; r < n; ++r)
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(inverse->data()[r * n + c]), std::bit_cast<std::uint64_t>(x[r]))
+                << n << ": " << r << "," << c << ", parallel from " << parallel_order;
+        }
       }
     }
   }

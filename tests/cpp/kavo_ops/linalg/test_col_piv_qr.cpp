@@ -1,6 +1,7 @@
 // Column-pivoted QR against the plain step loop (whole-range left sweep by
-// axpy, Q accumulated from the right after every step): the parallel column
-// chunks and the deferred, row-blocked forming of Q must not change a bit.
+// axpy, Q accumulated from the right after every step): the sweeps split
+// into fixed column parts and the deferred, row-blocked forming of Q must
+// not change a bit.
 
 #include <gtest/gtest.h>
 
@@ -80,19 +81,26 @@ TEST_P(ColPivQrTiers, EqualsThePlainStepLoopBitForBit) {
   };
   std::mt19937_64 rng(404);
   std::normal_distribution<double> normal;
-  // 600 x 500 takes the parallel sweeps; the others stay on one thread.
+  // At the default limit 600 x 500 takes the parallel sweeps and the others
+  // stay on one thread.
   for (Shape shape : {Shape{600, 500, false}, Shape{40, 60, true}, Shape{50, 20, true}}) {
     std::vector<double> values(shape.m * shape.n);
     for (std::size_t i = 0; i < values.size(); ++i) {
       values[i] = normal(rng) * (shape.graded ? std::pow(10.0, -double(i % shape.n) / 2) : 1.0);
     }
-    auto got = kavo_ops::col_piv_qr_decompose(matrix(shape.m, shape.n, values).view());
-    ASSERT_TRUE(got.has_value());
     const PlainResult expected = plain_col_piv_qr(values, shape.m, shape.n);
-    EXPECT_EQ(got->rank, expected.rank);
-    EXPECT_EQ(std::vector<std::uint64_t>(got->perm.data(), got->perm.data() + shape.n), expected.perm);
-    EXPECT_EQ(std::vector<double>(got->r.data(), got->r.data() + shape.m * shape.n), expected.r) << shape.m;
-    EXPECT_EQ(std::vector<double>(got->q.data(), got->q.data() + shape.m * shape.m), expected.q) << shape.m;
+    // Every step's sweep split over the executor (a limit of 4 elements),
+    // and at the default limit.
+    for (std::uint64_t parallel_sweep : {kavo_ops::col_piv_qr_parallel_sweep_elements(), std::uint64_t{4}}) {
+      auto got = kavo_ops::col_piv_qr_decompose(matrix(shape.m, shape.n, values).view(), parallel_sweep);
+      ASSERT_TRUE(got.has_value());
+      EXPECT_EQ(got->rank, expected.rank);
+      EXPECT_EQ(std::vector<std::uint64_t>(got->perm.data(), got->perm.data() + shape.n), expected.perm);
+      EXPECT_EQ(std::vector<double>(got->r.data(), got->r.data() + shape.m * shape.n), expected.r)
+          << shape.m << " " << parallel_sweep;
+      EXPECT_EQ(std::vector<double>(got->q.data(), got->q.data() + shape.m * shape.m), expected.q)
+          << shape.m << " " << parallel_sweep;
+    }
   }
 }
 

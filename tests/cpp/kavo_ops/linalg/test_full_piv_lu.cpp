@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kavo_ops/linalg/full_piv_lu/eliminate_row.h"
 #include "kavo_ops/linalg/full_piv_lu/full_piv_lu.h"
 #include "kavo_ops/linalg/full_piv_lu/largest_magnitude.h"
 #include "platform/invariant_failure.h"
@@ -116,6 +117,36 @@ TEST(LargestMagnitude, MatchesThePlainScanIncludingTiesNanAndSignedZero) {
   EXPECT_THROW(first_with_magnitude(ones, 2.0), platform::InvariantFailure);
 }
 
+class EliminateRowTest : public TierTest {};
+
+// The fused kernel against its two plain halves, an fma per element and then
+// the scan of the updated row, around every lane and block length.
+TEST_P(EliminateRowTest, UpdatesAsFmaAndFindsTheLargestUpdatedMagnitude) {
+  const double pool[] = {0.0, -0.0, 1.0, -1.0, 2.0, -2.0, 0.5, nan, inf, -inf};
+  std::mt19937_64 rng(17);
+  for (std::size_t len = 0; len <= 70; ++len) {
+    for (int trial = 0; trial < 60; ++trial) {
+      // Plain numbers, ties, and non-finite entries (including rows that
+      // become all NaN).
+      const std::size_t choices = trial % 3 == 0 ? 7 : 10;
+      std::vector<double> x(len), row(len);
+      for (std::size_t j = 0; j < len; ++j) {
+        x[j] = trial % 3 == 1 ? pool[rng() % choices] : std::ldexp(static_cast<double>(rng() % 2001) - 1000.0, -7);
+        row[j] = pool[rng() % choices];
+      }
+      const double alpha = trial % 5 == 0 ? inf : std::ldexp(static_cast<double>(rng() % 201) - 100.0, -5);
+      std::vector<double> expected = row;
+      for (std::size_t j = 0; j < len; ++j) expected[j] = std::fma(alpha, x[j], expected[j]);
+      const double expected_largest = largest_magnitude(expected);
+      const double largest = eliminate_row(alpha, x.data(), row.data(), len);
+      ASSERT_EQ(bits(row.data(), len), bits(expected.data(), len)) << len;
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(largest), std::bit_cast<std::uint64_t>(expected_largest)) << len;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTiers, EliminateRowTest, ::testing::ValuesIn(all_tiers), TierName());
+
 class FullPivLuDecomposeTest : public TierTest {};
 
 // Bit-identical to the entry-by-entry elimination on random, tied,
@@ -156,13 +187,18 @@ TEST_P(FullPivLuDecomposeTest, IsBitIdenticalToThePlainElimination) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const PlainElimination expected = plain_elimination(c.a, c.n);
-    auto e = full_piv_lu_decompose(row_major(c.a, c.n, c.n));
-    ASSERT_TRUE(e);
-    EXPECT_EQ(bits(e->factors.data(), c.n * c.n), bits(expected.factors.data(), c.n * c.n));
-    EXPECT_EQ(to_vector(e->row_perm), expected.row_perm);
-    EXPECT_EQ(to_vector(e->col_perm), expected.col_perm);
-    EXPECT_EQ(e->rank, expected.rank);
-    EXPECT_EQ(e->sign, expected.sign);
+    // Each step's rows on the calling thread, and (a limit of 4 entries)
+    // split over the executor from the first step on.
+    for (std::uint64_t parallel_entries : {full_piv_lu_parallel_entries(), std::uint64_t{4}}) {
+      SCOPED_TRACE(parallel_entries);
+      auto e = full_piv_lu_decompose(row_major(c.a, c.n, c.n), parallel_entries);
+      ASSERT_TRUE(e);
+      EXPECT_EQ(bits(e->factors.data(), c.n * c.n), bits(expected.factors.data(), c.n * c.n));
+      EXPECT_EQ(to_vector(e->row_perm), expected.row_perm);
+      EXPECT_EQ(to_vector(e->col_perm), expected.col_perm);
+      EXPECT_EQ(e->rank, expected.rank);
+      EXPECT_EQ(e->sign, expected.sign);
+    }
   }
 }
 

@@ -232,7 +232,8 @@ TEST(LuInverse, ReproducesTheIdentityAcrossRowBlocks) {
 }
 
 // Each column of the inverse is a lone solve of P e_c, bit for bit, on every
-// tier, whichever group (16 columns) or thread computed it.
+// tier, whichever group, batch, block of factor rows or thread computed it
+// (n = 300 and 701 take several row blocks, 701 groups of six).
 class LuInverseColumns : public tier_testing::TierTest {};
 
 // Groups from the 33rd unit vector on leave out a zero prefix. An overflowed
@@ -246,7 +247,7 @@ std::vector<double> overflowing_matrix(std::uint64_t n) {
 }
 
 TEST_P(LuInverseColumns, EqualLoneSolvesBitForBit) {
-  for (std::uint64_t n : {1u, 15u, 16u, 17u, 40u, 130u, 70u}) {
+  for (std::uint64_t n : {1u, 15u, 16u, 17u, 40u, 130u, 70u, 300u, 701u}) {
     const auto a = n == 70 ? overflowing_matrix(n) : random_matrix(n, 11 * n + 3, n > 1 ? 0.05 : 0.0);
     auto inverse = lu_inverse(row_major(a, n, n));
     ASSERT_TRUE(inverse) << n << " " << inverse.error().display();
@@ -286,6 +287,7 @@ TEST_P(LuBlockedColumns, BitIdenticalToThePlainColumnLoop) {
       {1, 1, 0},    {2, 1, 0},    {7, 3, 0},     {16, 4, 0.3},  {17, 4, 0},     {33, 16, 0.5},
       {64, 64, 0},  {65, 64, 0},  {100, 8, 0.2}, {130, 64, 0},  {130, 64, 0.4}, {200, 32, 0},
       {257, 64, 0}, {300, 96, 0}, {300, 64, 0.9}, {257, 40, 0.1}, {300, 128, 0}, {600, 256, 0},
+      {48, 16, 0},  {127, 16, 0.2}, {511, 16, 0},
   };
   for (const auto& c : cases) {
     const auto a = random_matrix(c.n, 1000 * c.n + c.block, c.zero_fraction);

@@ -16,6 +16,7 @@
 #include "kavo_ops/linalg/symmetric_eigen/jacobi_input_screen.h"
 #include "kavo_ops/linalg/symmetric_eigen/jacobi_iterate.h"
 #include "kavo_ops/linalg/symmetric_eigen/rotate_pair.h"
+#include "kavo_ops/linalg/symmetric_eigen/row_best.h"
 
 namespace kavo_ops {
 namespace {
@@ -131,6 +132,62 @@ TEST_P(JacobiTiers, RotatePairIsTheLaneWiseFormulaAtEveryLengthAndOffset) {
       rotate_pair(x.data() + offset, y.data() + offset, count, c, s);
       EXPECT_TRUE(same_bits(x.data(), xr.data(), x.size())) << count;
       EXPECT_TRUE(same_bits(y.data(), yr.data(), y.size())) << count;
+    }
+  }
+}
+
+// The tracker's three searches against their one-entry-at-a-time forms,
+// around every lane, register pair and tail length, with many equal
+// magnitudes and entries on both sides of the significance bound.
+TEST_P(JacobiTiers, RowSearchesMatchTheEntryByEntryScans) {
+  std::mt19937_64 rng(41);
+  const double floor = 1e-3;
+  for (std::size_t count = 0; count <= 70; ++count) {
+    for (int trial = 0; trial < 40; ++trial) {
+      std::vector<double> row(count), roots(count), best(count);
+      std::vector<std::uint64_t> column(count);
+      const double s_i = trial % 2 == 0 ? 1.0 : 1e10;
+      for (std::size_t j = 0; j < count; ++j) {
+        // Magnitudes from a few values (ties), scaled around the bound
+        // eps * max(s_i * roots[j], floor).
+        row[j] = static_cast<double>(static_cast<int>(rng() % 7) - 3) * 0x1p-52 * (trial % 3 == 0 ? 1e-3 : 1e7);
+        roots[j] = static_cast<double>(rng() % 4);
+        best[j] = static_cast<double>(rng() % 4) * 0x1p-52 * 1e7;
+        column[j] = rng() % (count + 2);
+      }
+      RowBest expected{0.0, count};
+      for (std::size_t j = 0; j < count; ++j) {
+        const double x = std::fabs(row[j]);
+        if (x > expected.magnitude && jacobi_significant(x, s_i, roots[j], floor)) expected = {x, j};
+      }
+      const RowBest got = row_best(row.data(), roots.data(), s_i, floor, count);
+      ASSERT_EQ(got.magnitude, expected.magnitude) << count << " " << trial;
+      ASSERT_EQ(got.index, expected.index) << count << " " << trial;
+
+      std::vector<double> values(count);
+      for (std::size_t j = 0; j < count; ++j) values[j] = std::fabs(row[j]);
+      std::size_t first = count;
+      for (std::size_t j = 0; j < count; ++j) {
+        if (first == count || values[j] > values[first]) first = j;
+      }
+      ASSERT_EQ(first_largest(values.data(), count), first) << count;
+
+      // Rows i < q of the plane (p, q) = (count / 3, count), row_p and row_q
+      // given as the two arrays.
+      const std::uint64_t q = count, p = count / 3;
+      const double cut = 0x1p-52 * 1e7;
+      std::vector<double> row_q(count);
+      for (std::size_t i = 0; i < count; ++i) row_q[i] = values[(i + 1) % count] * (i % 2 ? 1 : -1);
+      std::vector<std::uint64_t> listed_expected;
+      for (std::uint64_t i = 0; i < q; ++i) {
+        const double xp = std::fabs(row[i]), xq = std::fabs(row_q[i]);
+        if ((xp >= best[i] && xp > cut) || (xq >= best[i] && xq > cut) || column[i] == p || column[i] == q) {
+          listed_expected.push_back(i);
+        }
+      }
+      std::vector<std::uint64_t> listed(count + 1);
+      listed.resize(rows_to_revisit(row.data(), row_q.data(), best.data(), column.data(), p, q, cut, listed.data()));
+      ASSERT_EQ(listed, listed_expected) << count;
     }
   }
 }

@@ -87,9 +87,9 @@ kavo::Expected<UduFactors> udu_factor(const kavo::View<double, 2>& a, std::uint6
   const double* weights[kColumnsPerPass];
   double pivots[kColumnsPerPass];
   for (std::uint64_t c = n; c-- > 0;) {
+    platform::throw_if_interrupted();
     // The pass's own rows first, column by column: each column's pivot needs
     // its row's entries in the pass's earlier columns.
-    platform::throw_if_interrupted();
     const std::uint64_t count = std::min(kColumnsPerPass, c + 1);
     const std::uint64_t last = c + 1 - count;  // the pass's leftmost column
     for (std::uint64_t b = 0; b < count; ++b) {

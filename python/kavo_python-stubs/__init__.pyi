@@ -345,8 +345,8 @@ def cholesky_inv(a: NDArray[np.float64]) -> NDArray[np.float64]:
 
     Raises the errors of `cholesky`.
 
-    Cost: n**3 flops on the calling thread: 1.4x `numpy.linalg.inv` at 500,
-    1.8x at 1000, faster below.
+    Cost: n**3 flops, the solves spread over the worker pool from n = 128:
+    1.07x `numpy.linalg.inv` at 1000, faster below.
 
     >>> kp.cholesky_inv(np.array([[4.0, 0.0], [0.0, 2.0]]))
     array([[0.25, 0.  ],
@@ -397,8 +397,8 @@ def col_piv_qr(
     order exceeds the scalar's exponent range: its bounded intermediates
     cannot be kept finite")`.
 
-    Cost: as `qr` (full m-by-m Q); 1.5x `scipy.linalg.qr(a, pivoting=True)`
-    at 500, 3.6x at 1000. Accuracy: the stop at the first column norm below
+    Cost: as `qr` (full m-by-m Q); 0.4x `scipy.linalg.qr(a, pivoting=True)`
+    at 100, 1.6x at 1000. Accuracy: the stop at the first column norm below
     1e-12 of the largest leaves the rest partly reduced, so on
     ill-conditioned or graded input `a[:, perm] == Q @ R` holds only to
     about 1e-12 * ||A|| (measured up to 4e-13 * ||A||, 34-148 n*eps*||A||,
@@ -546,8 +546,8 @@ def bunch_kaufman(
     requires a symmetric matrix")`, `ValueError("Storage error:
     Bunch-Kaufman input contains a non-finite value")`.
 
-    Cost: n**3/3 flops, unblocked, on the calling thread; 0.9x
-    `scipy.linalg.ldl` at 500, 2.2x at 1000.
+    Cost: n**3/3 flops, unblocked, each step's update split over the worker
+    pool on large matrices; 0.13x `scipy.linalg.ldl` at 100, 1.9x at 1000.
 
     >>> l, d, perm = kp.bunch_kaufman(np.array([[0.0, 1.0], [1.0, 0.0]]))
     >>> d
@@ -660,8 +660,9 @@ def full_piv_lu(
     `ValueError("Storage error: FullPivLU input contains a non-finite
     value")`.
 
-    Cost: n**3/3 multiply-adds plus as many comparisons, unblocked, on the
-    calling thread: 4x `scipy.linalg.lu` at 500, 8x at 1000. Accuracy:
+    Cost: n**3/3 multiply-adds plus as many comparisons, unblocked, each
+    step's update and the next pivot search in one pass split over the
+    worker pool: 1.5x `scipy.linalg.lu` at 100, 3.2x at 1000. Accuracy:
     after the stop, the factors hold to about 1e-12 * ||A|| (measured up to
     1.8e-13 * ||A||, 7-34 n*eps*||A||, where LAPACK's dgetc2 gives 0.1 at
     most); rows graded 1e-20 to 1e20 stop at rank 3 of 10. Use `solve` or
@@ -688,8 +689,8 @@ def udu(a: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64
     requires a symmetric matrix")`, `ValueError("Storage error: UDU input
     contains a non-finite value")`.
 
-    Cost: n**3/3 flops, unblocked, on the calling thread: 1.3x
-    `scipy.linalg.ldl` at 500, 2.2x at 1000. Accuracy: without pivoting the
+    Cost: n**3/3 flops, unblocked, each step's update split over the worker
+    pool on large matrices: 0.3x `scipy.linalg.ldl` at 100, 1.3x at 1000. Accuracy: without pivoting the
     factors can grow on indefinite input: on random symmetric 200-by-200
     matrices the residual reached 109 n*eps*||A|| (median 7.6) with max|U|
     up to 7.5e3, where `bunch_kaufman` stays below 0.074. Use

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "fyrel/gemv/gemv.h"
+#include "kavo_ops/parallel/for_each_part.h"
 #include "kavo_ops/parallel/parallel_for.h"
 #include "kavo_ops/slice_kernels/slice_kernel_table.h"
 
@@ -68,11 +69,11 @@ void reflect_hessenberg_step(double* h, std::size_t n, std::size_t i, const Hous
   std::fill(w, w + width, 0.0);
   double* block = h + (i + 1) * n + i;
   const std::size_t block_len = n * n - ((i + 1) * n + i);
-  for_each_dynamic_chunk(width, split.column_chunk, [&](std::uint64_t c0, std::uint64_t c1) {
+  for_each_part(width, split.column_chunk, [&](std::uint64_t c0, std::uint64_t c1) {
     fyrel::gemv_transpose(block + c0, block_len - c0, v, len, w + c0, c1 - c0, len, c1 - c0, n);
     for (std::uint64_t c = c0; c < c1; ++c) w[c] *= tau;
   });
-  for_each_dynamic_chunk(n - rows_from, split.row_chunk, [&](std::uint64_t b, std::uint64_t e) {
+  for_each_part(n - rows_from, split.row_chunk, [&](std::uint64_t b, std::uint64_t e) {
     for (std::uint64_t row = rows_from + b; row < rows_from + e; ++row) {
       if (row > i) kernels.axpy_f64(-v[row - i - 1], w, h + row * n + i, width);
     }

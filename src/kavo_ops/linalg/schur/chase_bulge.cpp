@@ -3,6 +3,7 @@
 
 #include "kavo_ops/linalg/schur/bulge_panel.h"
 #include "kavo_ops/linalg/schur/francis_steps.h"
+#include "kavo_ops/parallel/for_each_part.h"
 #include "kavo_ops/parallel/parallel_for.h"
 
 namespace kavo_ops::francis {
@@ -46,25 +47,20 @@ void apply_window_rest(ActiveMatrix& mat, const WindowRest& rest, const std::vec
     if (top_rows != 0) reflect_rows_above(mat, rest, steps, rest.top_begin, rest.k0);
     return;
   }
-  // Pieces over one index space: H's columns right of the window, Z's
-  // columns, then H's rows above it.
-  for_each_dynamic_chunk(right_width + z_width + top_rows, mat.split.piece, [&](std::uint64_t b, std::uint64_t e) {
-    if (b < right_width) {
-      const std::size_t end = std::min<std::uint64_t>(e, right_width);
-      apply_bulge_steps(right_panel + b, n, rest.k0, end - b, steps.data(), steps.size(), BulgeRounding::as_recorded);
-    }
-    const std::uint64_t z0 = right_width, z1 = right_width + z_width;
-    if (e > z0 && b < z1) {
-      const std::size_t first = std::max<std::uint64_t>(b, z0) - z0;
-      const std::size_t end = std::min<std::uint64_t>(e, z1) - z0;
-      apply_bulge_steps(z_panel + first, n, rest.k0, end - first, steps.data(), steps.size(),
+  // Each thread takes the same share of every panel window after window
+  // (for_each_part.h), so the panels stay in its core's cache.
+  const std::uint64_t parts = part_count(right_width + z_width + top_rows, mat.split.piece);
+  for_each_index(parts, [&](std::uint64_t part) {
+    const PartRange right = part_range(right_width, parts, part);
+    apply_bulge_steps(right_panel + right.begin, n, rest.k0, right.end - right.begin, steps.data(), steps.size(),
+                      BulgeRounding::as_recorded);
+    if (z_panel) {
+      const PartRange z = part_range(z_width, parts, part);
+      apply_bulge_steps(z_panel + z.begin, n, rest.k0, z.end - z.begin, steps.data(), steps.size(),
                         BulgeRounding::three_term);
     }
-    if (e > z1) {
-      const std::size_t first = std::max<std::uint64_t>(b, z1) - z1;
-      const std::size_t end = e - z1;
-      reflect_rows_above(mat, rest, steps, rest.top_begin + first, rest.top_begin + end);
-    }
+    const PartRange top = part_range(top_rows, parts, part);
+    if (top.end > top.begin) reflect_rows_above(mat, rest, steps, rest.top_begin + top.begin, rest.top_begin + top.end);
   });
 }
 

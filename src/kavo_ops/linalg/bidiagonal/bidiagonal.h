@@ -6,8 +6,13 @@
 //
 // Two forms:
 //  - bidiagonalize: a row-major working copy; U (m x m) and V (n x n) are
-//    accumulated from the identity, the reflectors gathered in batches of
-//    16 and applied in recorded order (U = H_0 H_1 ..., V = G_0 G_1 ...).
+//    accumulated from the identity, every reflector recorded and applied in
+//    recorded order at the end (U = H_0 H_1 ..., V = G_0 G_1 ...).
+//    All of U is formed even when a caller keeps n columns: each row takes
+//    every reflector from the right, and a kept entry's update reads the
+//    dot with the whole row, so the other columns cannot be dropped without
+//    changing the rounding (forming only the kept columns means applying the
+//    reflectors in reverse order from the left: a different sum per entry).
 //    B has exact zeros off the diagonal and first superdiagonal; its
 //    diagonal is not sign-normalised. Non-finite input fails with
 //    "bidiagonalization input contains a non-finite value". A working copy
@@ -26,6 +31,8 @@
 #include <vector>
 
 #include "kavo/error/array_error.h"
+#include "kavo_ops/linalg/bidiagonal/bidiagonal_step.h"
+#include "kavo_ops/linalg/bidiagonal/reflector_batch.h"
 #include "kavo/view/owned_array.h"
 #include "kavo/view/view.h"
 
@@ -42,7 +49,14 @@ struct BidiagonalValues {
   std::vector<double> e;  // n, e[n-1] unused
 };
 
-kavo::Expected<BidiagonalFactors> bidiagonalize(const kavo::View<double, 2>& a);
+// How the accumulating form shares its work out (bidiagonal_step.h,
+// reflector_batch.h); tests force small limits.
+struct BidiagonalizeSplit {
+  BidiagonalSplit step{};
+  ReflectorBatchSplit factor{};
+};
+
+kavo::Expected<BidiagonalFactors> bidiagonalize(const kavo::View<double, 2>& a, const BidiagonalizeSplit& split = {});
 
 kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& a);
 

@@ -5,6 +5,7 @@
 #include "kavo/assign/to_row_major.h"
 #include "kavo/constructors/constructors.h"
 #include "kavo_ops/linalg/bidiagonal/bidiagonal.h"
+#include "kavo_ops/linalg/bidiagonal/bidiagonal_step.h"
 #include "kavo_ops/linalg/bidiagonal/reflector_batch.h"
 #include "kavo_ops/linalg/common/finite_input.h"
 #include "kavo_ops/linalg/householder/householder_reflector.h"
@@ -16,8 +17,6 @@
 
 namespace kavo_ops {
 namespace {
-
-constexpr std::size_t kGatherScratch = 128;
 
 kavo::OwnedArray<double, 2> identity(std::uint64_t order) {
   kavo::OwnedArray<double, 2> q = kavo::zeros<double, 2>({order, order});
@@ -43,7 +42,7 @@ void scale_all(std::span<double> values, int e) {
 
 }  // namespace
 
-kavo::Expected<BidiagonalFactors> bidiagonalize(const kavo::View<double, 2>& a) {
+kavo::Expected<BidiagonalFactors> bidiagonalize(const kavo::View<double, 2>& a, const BidiagonalizeSplit& split) {
   const std::uint64_t m = a.layout.shape[0];
   const std::uint64_t n = a.layout.shape[1];
   if (m < n) return std::unexpected<kavo::ArrayError>(kavo::ShapeMismatch{{m, n}, {n, n}});
@@ -58,45 +57,23 @@ kavo::Expected<BidiagonalFactors> bidiagonalize(const kavo::View<double, 2>& a) 
 
   kavo::OwnedArray<double, 2> u = identity(m);
   kavo::OwnedArray<double, 2> v = identity(n);
-  ReflectorBatch u_batch(m);
-  ReflectorBatch v_batch(n);
-  std::array<double, kGatherScratch> fixed_scratch;
-  std::vector<double> grown_scratch;
+  // The factors are never read during the reduction, so every reflector is
+  // recorded and each factor takes them all at the end, its rows in cache
+  // while the reflectors pass (reflector_batch.h): the same operations per
+  // row, in the same order, as batches of 16 applied along the way.
+  ReflectorBatch u_batch(m, n, split.factor);
+  ReflectorBatch v_batch(n, n, split.factor);
+  std::vector<double> scratch(m + n);
   double* w = work.data();
 
   for (std::uint64_t k = 0; k < n; ++k) {
     platform::throw_if_interrupted();
-    // Left: column k from the diagonal down.
-    const std::uint64_t rows = m - k;
-    double* column = fixed_scratch.data();
-    if (rows > kGatherScratch) {
-      grown_scratch.resize(rows);
-      column = grown_scratch.data();
-    }
-    for (std::uint64_t i = 0; i < rows; ++i) column[i] = w[(k + i) * n + k];
-    if (auto h = generate_reflector({column, rows})) {
-      // Column k itself becomes beta * e_1 exactly; only the columns right
-      // of it are transformed.
-      apply_reflector_left(*h, values, n, k, k + 1, n);
-      w[k * n + k] = h->beta;
-      for (std::uint64_t i = 1; i < rows; ++i) w[(k + i) * n + k] = 0.0;
-      u_batch.push(k, h->v, h->tau);
-      if (u_batch.full()) u_batch.apply_to(u.data(), m);
-    }
-    // Right: row k from the superdiagonal on (contiguous, no gather).
-    if (k + 1 < n) {
-      const std::span<const double> row(w + k * n + k + 1, n - k - 1);
-      if (auto h = generate_reflector(row)) {
-        apply_reflector_right(*h, values, n, k + 1, m, k + 1);
-        w[k * n + k + 1] = h->beta;
-        std::fill(w + k * n + k + 2, w + (k + 1) * n, 0.0);
-        v_batch.push(k + 1, h->v, h->tau);
-        if (v_batch.full()) v_batch.apply_to(v.data(), n);
-      }
-    }
+    const BidiagonalStep step = reduce_bidiagonal_step(w, m, n, k, scratch.data(), scratch.data() + n, split.step);
+    if (step.left) u_batch.push(k, step.left->v, step.left->tau);
+    if (step.right) v_batch.push(k + 1, step.right->v, step.right->tau);
   }
-  if (u_batch.size() != 0) u_batch.apply_to(u.data(), m);
-  if (v_batch.size() != 0) v_batch.apply_to(v.data(), n);
+  u_batch.apply_to(u.data(), m);
+  v_batch.apply_to(v.data(), n);
 
   for (std::uint64_t j = 0; j < m; ++j) {
     for (std::uint64_t c = 0; c < n; ++c) {

@@ -6,6 +6,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "kavo/error/array_error.h"
@@ -15,11 +16,29 @@ namespace kavo_ops::francis {
 inline constexpr double kUlp = 0x1p-52;
 inline constexpr double kSafmin = 0x1p-1022;
 
+// How a sweep's bulge chase groups its steps. A window of `window` steps
+// chases the bulge through the rows and columns it is crossing, recording
+// each step's reflector; then the recorded reflectors pass together over
+// the rest of those rows (to the right), the rest of those columns (above)
+// and Z, chunk by chunk (bulge_panel.h). That rest goes on the executor in
+// pieces of `piece` columns (or rows) once a window updates at least
+// `parallel_elements` entries there. A sweep whose rows and columns span
+// fewer than `windowed_from` entries applies each step across them at once.
+// Only the order of independent work changes, never a bit; the defaults
+// were measured on two cores, and tests force small ones.
+struct ChaseSplit {
+  std::size_t windowed_from = 128;
+  std::size_t window = 32;
+  std::uint64_t parallel_elements = std::uint64_t{1} << 16;
+  std::size_t piece = 64;
+};
+
 struct ActiveMatrix {
   double* h;     // n×n, row-major, updated in place into T
   std::size_t n;
   double* zt;    // Zᵀ, n×n row-major, or null when Z is not wanted
   bool full;     // schur: whole rows and columns; eigenvalues: the active block only
+  ChaseSplit split{};
   double at(std::size_t r, std::size_t c) const noexcept { return h[r * n + c]; }
   double& at(std::size_t r, std::size_t c) noexcept { return h[r * n + c]; }
 };
@@ -63,9 +82,14 @@ std::optional<BulgeReflector> bulge_reflector(const double* x, std::size_t r) no
 // row's setup there, DLAHQR's own split).
 inline constexpr std::size_t kWorkRowAbove = 31;
 
-// Rows k..k+r-1, columns [c0, c1) of row-major `a` from the left.
+// Rows k..k+r-1, columns [c0, c1) of row-major `a` from the left, rounded
+// the work row's way (fused) when c1 - c0 > kWorkRowAbove.
 void reflect_bulge_left(double* a, std::size_t row_stride, std::size_t k, std::size_t r, std::size_t c0,
                         std::size_t c1, const BulgeReflector& p) noexcept;
+// The same over part [c0, c1) of a wider update whose rounding (`fused`)
+// its full width chose: each column's operations do not depend on the others.
+void reflect_bulge_left_part(double* a, std::size_t row_stride, std::size_t k, std::size_t r, std::size_t c0,
+                             std::size_t c1, const BulgeReflector& p, bool fused) noexcept;
 // Columns k..k+r-1 of rows [r0, r1] of row-major `a` from the right.
 void reflect_bulge_right(double* a, std::size_t row_stride, std::size_t r0, std::size_t r1, std::size_t k,
                          std::size_t r, const BulgeReflector& p) noexcept;
@@ -73,8 +97,12 @@ void reflect_bulge_right(double* a, std::size_t row_stride, std::size_t r0, std:
 void reflect_bulge_transposed(double* zt, std::size_t n, std::size_t k, std::size_t r,
                               const BulgeReflector& p) noexcept;
 
-// One double-shift sweep over the block lo..hi starting at `start`.
-void chase_bulge(ActiveMatrix& m, std::size_t lo, std::size_t hi, const BulgeStart& start) noexcept;
+// One double-shift sweep over the block lo..hi starting at `start`: for
+// k = m .. hi-1 the step's reflector from the left over rows k..k+r-1,
+// columns k .. (n or hi), from the right over columns k..k+r-1, rows (0 or
+// lo) .. min(k+3, hi), and to Z; in windows of steps (ChaseSplit), each
+// element taking the same operations in the same order.
+void chase_bulge(ActiveMatrix& m, std::size_t lo, std::size_t hi, const BulgeStart& start);
 
 // The iteration for n ≥ 3 until every diagonal block is 1×1 or 2×2.
 kavo::Expected<void> iterate_to_quasi_triangle(ActiveMatrix& m);

@@ -6,10 +6,16 @@ namespace kavo_ops::francis {
 void reflect_bulge_left(double* a, std::size_t row_stride, std::size_t k, std::size_t r, std::size_t c0,
                         std::size_t c1, const BulgeReflector& p) noexcept {
   if (c1 <= c0) return;
+  reflect_bulge_left_part(a, row_stride, k, r, c0, c1, p, c1 - c0 > kWorkRowAbove);
+}
+
+void reflect_bulge_left_part(double* a, std::size_t row_stride, std::size_t k, std::size_t r, std::size_t c0,
+                             std::size_t c1, const BulgeReflector& p, bool fused) noexcept {
+  if (c1 <= c0) return;
   double* row0 = a + k * row_stride;
   double* row1 = row0 + row_stride;
   const double tail[2] = {p.v1, p.v2};
-  if (c1 - c0 > kWorkRowAbove) {
+  if (fused) {
     // w = Σ vᵢ·rowᵢ, w ← τ·w, rowᵢ −= vᵢ·w, each term one fused multiply-add
     // (the axpy kernel's rounding), w held in registers chunk by chunk.
     reflect_rows(row0 + c0, row_stride, r, c1 - c0, 1.0, tail, 1, p.tau, ReflectRounding::fused);

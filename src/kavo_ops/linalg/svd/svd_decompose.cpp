@@ -46,9 +46,11 @@ kavo::Expected<SvdFactors> svd(const kavo::View<double, 2>& a) {
     if (i + 1 < k) e[i] = b[i * k + i + 1];
   }
   // Rotations act on columns of U and V: keep them as rows of U^T and V^T.
-  kavo::OwnedArray<double, 2> ut = transposed_copy(factors->u.view());
-  kavo::OwnedArray<double, 2> vt = transposed_copy(factors->v.view());
-  const std::uint64_t rows = ut.layout().shape[0];
+  // They reach only the first k columns of U, and only those are returned,
+  // so only those are transposed.
+  kavo::OwnedArray<double, 2> ut = leading_columns_transposed(factors->u, k);
+  kavo::OwnedArray<double, 2> vt = leading_columns_transposed(factors->v, k);
+  const std::uint64_t rows = ut.layout().shape[1];
   RotationLog u_log(ut.data(), rows);
   RotationLog v_log(vt.data(), k);
   if (auto qr = bidiagonal_qr(d, e, &u_log, &v_log); !qr) return std::unexpected(std::move(qr.error()));

@@ -15,6 +15,7 @@
 #include "kavo_ops/linalg/bidiagonal/bidiagonal.h"
 #include "kavo_ops/linalg/bidiagonal/reflector_batch.h"
 #include "kavo_ops/linalg/bidiagonal/scaled_reflector_in_place.h"
+#include "kavo_ops/linalg/householder/householder_reflector.h"
 #include "kavo_ops/slice_kernels/axpy_slice.h"
 #include "kavo_ops/slice_kernels/dot_slice.h"
 
@@ -235,7 +236,134 @@ TEST_P(ReflectorBatchTiers, BatchedEqualsImmediateBitForBit) {
   for (std::size_t i = 0; i < q.size(); ++i) ASSERT_EQ(q[i], expected[i]) << i;
 }
 
+// Tiles of reflectors over groups of rows, on the executor or not, short
+// rows and long ones: every row takes the reflectors in order, bit for bit.
+TEST_P(ReflectorBatchTiers, EverySplitEqualsImmediateBitForBit) {
+  const std::vector<kavo_ops::ReflectorBatchSplit> splits = {
+      {}, {.task_rows = 3, .tile = 2, .parallel_work = 0}, {.task_rows = 1000, .tile = 1, .parallel_work = 1u << 30}};
+  for (std::size_t length : {45u, 600u}) {
+    const std::size_t rows = 29, reflectors = 23;
+    const std::vector<double> q0 = random_values(rows * length, length);
+    std::vector<double> expected = q0;
+    std::vector<std::vector<double>> vs;
+    for (std::size_t i = 0; i < reflectors; ++i) {
+      const std::size_t first = i * (length / 30);
+      vs.push_back(random_values(length - first, 200 + i));
+      const double tau = 2.0 / (3.0 + static_cast<double>(i));
+      for (std::size_t r = 0; r < rows; ++r) {
+        std::span<double> segment(expected.data() + r * length + first, length - first);
+        const double s = kavo_ops::dot_slice(std::span<const double>(segment), std::span<const double>(vs.back()));
+        kavo_ops::axpy_slice(-(tau * s), std::span<const double>(vs.back()), segment);
+      }
+    }
+    for (const auto& split : splits) {
+      std::vector<double> q = q0;
+      kavo_ops::ReflectorBatch batch(length, reflectors, split);
+      for (std::size_t i = 0; i < reflectors; ++i) batch.push(i * (length / 30), vs[i], 2.0 / (3.0 + static_cast<double>(i)));
+      EXPECT_TRUE(batch.full());
+      batch.apply_to(q.data(), rows);
+      EXPECT_EQ(q, expected) << "length " << length << ", tile " << split.tile;
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllTiers, ReflectorBatchTiers, ::testing::ValuesIn(tier_testing::all_tiers),
+                         tier_testing::TierName());
+
+// The reduction as first written: each left reflector over all rows, then
+// each right one, every reflector applied to its factor at once.
+kavo_ops::BidiagonalFactors plain_bidiagonalize(const std::vector<double>& a, std::size_t m, std::size_t n) {
+  std::vector<double> b(a), u(m * m, 0.0), v(n * n, 0.0);
+  for (std::size_t i = 0; i < m; ++i) u[i * m + i] = 1.0;
+  for (std::size_t i = 0; i < n; ++i) v[i * n + i] = 1.0;
+  auto apply_to_factor = [](std::vector<double>& q, std::size_t order, std::size_t first,
+                            const kavo_ops::HouseholderReflector& h) {
+    for (std::size_t r = 0; r < order; ++r) {
+      std::span<double> segment(q.data() + r * order + first, order - first);
+      const double s = kavo_ops::dot_slice(std::span<const double>(segment), std::span<const double>(h.v));
+      kavo_ops::axpy_slice(-(h.tau * s), std::span<const double>(h.v), segment);
+    }
+  };
+  for (std::size_t k = 0; k < n; ++k) {
+    std::vector<double> column(m - k);
+    for (std::size_t i = 0; i < m - k; ++i) column[i] = b[(k + i) * n + k];
+    if (auto h = kavo_ops::generate_reflector(column)) {
+      kavo_ops::apply_reflector_left(*h, b, n, k, k + 1, n);
+      b[k * n + k] = h->beta;
+      for (std::size_t i = k + 1; i < m; ++i) b[i * n + k] = 0.0;
+      apply_to_factor(u, m, k, *h);
+    }
+    if (k + 1 < n) {
+      const std::vector<double> row(b.begin() + k * n + k + 1, b.begin() + (k + 1) * n);
+      if (auto g = kavo_ops::generate_reflector(row)) {
+        kavo_ops::apply_reflector_right(*g, b, n, k + 1, m, k + 1);
+        b[k * n + k + 1] = g->beta;
+        for (std::size_t j = k + 2; j < n; ++j) b[k * n + j] = 0.0;
+        apply_to_factor(v, n, k + 1, *g);
+      }
+    }
+  }
+  for (std::size_t i = 0; i < m; ++i)
+    for (std::size_t j = 0; j < n; ++j)
+      if (j < i || j > i + 1) b[i * n + j] = 0.0;
+  return {matrix(m, m, u), matrix(m, n, b), matrix(n, n, v)};
+}
+
+std::vector<double> values_of(const kavo::OwnedArray<double, 2>& a) {
+  return std::vector<double>(a.data(), a.data() + a.storage_len());
+}
+
+class BidiagonalizeTiers : public tier_testing::TierTest {};
+
+// Two passes per step split over the executor, every reflector recorded for
+// the factors: on both sides of every limit (forced small here), across
+// steps without a left or a right reflector, the plain reduction's bits.
+TEST_P(BidiagonalizeTiers, EverySplitGivesThePlainReductionBitForBit) {
+  struct Split {
+    const char* name;
+    kavo_ops::BidiagonalizeSplit split;
+  };
+  const std::vector<Split> splits = {
+      {"defaults", {}},
+      {"two passes, parallel", {{.parallel_elements = 0, .column_chunk = 3, .row_chunk = 2},
+                                {.task_rows = 5, .tile = 3, .parallel_work = 0}}},
+      {"plain steps, sequential factors",
+       {{.parallel_elements = std::uint64_t{1} << 62}, {.task_rows = 64, .tile = 1, .parallel_work = std::uint64_t{1} << 62}}},
+  };
+  struct Input {
+    std::size_t m, n;
+    std::vector<double> a;
+  };
+  std::vector<Input> inputs;
+  for (auto [m, n] : std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}, {5, 5}, {9, 4}, {40, 40}, {67, 23}, {130, 60}}) {
+    inputs.push_back({m, n, random_values(m * n, m * 7 + n)});
+  }
+  {
+    // Column 0 already zero below the diagonal: step 0 has no left reflector.
+    const std::size_t m = 33, n = 33;
+    auto a = random_values(m * n, 99);
+    for (std::size_t i = 0; i < m; ++i)
+      for (std::size_t j = 0; j < 4; ++j) a[i * n + j] = (i <= j) ? a[i * n + j] : 0.0;
+    inputs.push_back({m, n, a});
+  }
+  {
+    const std::size_t m = 20, n = 12;
+    std::vector<double> a(m * n, 0.0);  // all zero: no reflector anywhere
+    inputs.push_back({m, n, a});
+  }
+  for (const Input& input : inputs) {
+    const kavo_ops::BidiagonalFactors want = plain_bidiagonalize(input.a, input.m, input.n);
+    for (const Split& s : splits) {
+      auto got = kavo_ops::bidiagonalize(test_matrices::row_major(input.a, input.m, input.n), s.split);
+      ASSERT_TRUE(got);
+      EXPECT_EQ(values_of(got->u), values_of(want.u)) << input.m << "x" << input.n << " U, " << s.name;
+      EXPECT_EQ(values_of(got->b), values_of(want.b)) << input.m << "x" << input.n << " B, " << s.name;
+      EXPECT_EQ(values_of(got->v), values_of(want.v)) << input.m << "x" << input.n << " V, " << s.name;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTiers, BidiagonalizeTiers, ::testing::ValuesIn(tier_testing::all_tiers),
                          tier_testing::TierName());
 
 }  // namespace

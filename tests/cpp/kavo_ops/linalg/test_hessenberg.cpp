@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "../../support/test_matrices.h"
+#include "../../support/tier_fixture.h"
 #include "kavo_ops/linalg/hessenberg/hessenberg.h"
+#include "kavo_ops/linalg/householder/householder_reflector.h"
 #include "kavo_ops/linalg/scaling/power_of_two.h"
 
 namespace kavo_ops {
@@ -145,6 +147,90 @@ TEST(HessenbergFactors, ReadsAnyLayoutInLogicalOrder) {
   EXPECT_EQ(values_of(f->h), values_of(g->h));
   EXPECT_EQ(values_of(f->q), values_of(g->q));
 }
+
+// The sweep as first written: each reflector applied from the left to the
+// trailing rows, then from the right to every row of H and to rows 1.. of Q.
+void plain_sweep(std::vector<double>& h, std::size_t n, std::vector<double>* q) {
+  for (std::size_t i = 0; i + 2 < n; ++i) {
+    std::vector<double> column(n - i - 1);
+    for (std::size_t r = 0; r < column.size(); ++r) column[r] = h[(i + 1 + r) * n + i];
+    const auto reflector = generate_reflector(column);
+    if (!reflector) continue;
+    apply_reflector_left(*reflector, h, n, i + 1, i, n);
+    apply_reflector_right(*reflector, h, n, 0, n, i + 1);
+    if (q) apply_reflector_right(*reflector, *q, n, 1, n, i + 1);
+  }
+  for (std::size_t r = 2; r < n; ++r)
+    for (std::size_t c = 0; c + 1 < r; ++c) h[r * n + c] = 0.0;
+}
+
+class HessenbergSweepTiers : public tier_testing::TierTest {};
+
+// Recording the right updates, splitting steps over the executor and tiling
+// the recorded updates only rearrange the work: on both sides of every size
+// limit (forced small here), with and without Q, and across a step that
+// generates no reflector, every bit matches the plain sweep.
+TEST_P(HessenbergSweepTiers, EverySplitGivesThePlainSweepBitForBit) {
+  struct Split {
+    std::string name;
+    HessenbergSplit split;
+  };
+  const std::vector<Split> splits = {
+      {"defaults", {}},
+      {"step by step", {.record_from = 1000000}},
+      {"all parallel, tiny pieces",
+       {.parallel_elements = 1, .column_chunk = 3, .row_chunk = 2, .record_from = 3, .recorded_rows = 5,
+        .recorded_tile = 3, .recorded_parallel_work = 1}},
+      {"parallel steps, sequential records",
+       {.parallel_elements = 1, .column_chunk = 8, .row_chunk = 7, .record_from = 3, .recorded_rows = 96,
+        .recorded_tile = 32, .recorded_parallel_work = std::uint64_t{1} << 62}},
+      {"parallel steps unrecorded", {.parallel_elements = 200, .column_chunk = 5, .row_chunk = 3, .record_from = 1000000}},
+  };
+  struct Input {
+    std::string name;
+    std::size_t n;
+    std::vector<double> a;
+  };
+  std::vector<Input> inputs;
+  for (std::size_t n : {3, 4, 9, 47, 48, 61, 97}) inputs.push_back({"random " + std::to_string(n), n, random_matrix(n, n + 5)});
+  {
+    // Block upper triangular with a 6×6 leading block: step 5 finds column
+    // 5 already zero below the subdiagonal and generates no reflector.
+    const std::size_t n = 53;
+    auto a = random_matrix(n, 77);
+    for (std::size_t r = 6; r < n; ++r)
+      for (std::size_t c = 0; c < 6; ++c) a[r * n + c] = 0.0;
+    inputs.push_back({"block triangular", n, a});
+  }
+  {
+    // Already Hessenberg in its first columns: the sweep records nothing
+    // before step 7.
+    const std::size_t n = 50;
+    auto a = random_matrix(n, 78);
+    for (std::size_t c = 0; c < 7; ++c)
+      for (std::size_t r = c + 2; r < n; ++r) a[r * n + c] = 0.0;
+    inputs.push_back({"late start", n, a});
+  }
+  for (const Input& input : inputs) {
+    const std::size_t n = input.n;
+    std::vector<double> want_h(input.a), want_q = identity(n);
+    plain_sweep(want_h, n, &want_q);
+    std::vector<double> want_h_alone(input.a);
+    plain_sweep(want_h_alone, n, nullptr);
+    for (const Split& s : splits) {
+      std::vector<double> h(input.a), q = identity(n);
+      hessenberg_sweep(h.data(), n, q.data(), s.split);
+      EXPECT_EQ(h, want_h) << input.name << ", " << s.name;
+      EXPECT_EQ(q, want_q) << input.name << ", " << s.name;
+      std::vector<double> h_alone(input.a);
+      hessenberg_sweep(h_alone.data(), n, nullptr, s.split);
+      EXPECT_EQ(h_alone, want_h_alone) << input.name << ", " << s.name << ", without Q";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTiers, HessenbergSweepTiers, ::testing::ValuesIn(tier_testing::all_tiers),
+                         tier_testing::TierName());
 
 }  // namespace
 }  // namespace kavo_ops

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -62,6 +63,122 @@ TEST_P(BulgeReflectionTiers, TransposedZUpdateEqualsTheColumnUpdateBitForBit) {
     reflect_bulge_transposed(zt.data(), n, 6, r, p);
     for (std::size_t i = 0; i < n; ++i)
       for (std::size_t j = 0; j < n; ++j) ASSERT_EQ(zt[j * n + i], by_columns[i * n + j]) << i << ", " << j;
+  }
+}
+
+// The chase as first written: every step's reflector across its whole rows
+// and columns (and Z) before the next step.
+void plain_chase(ActiveMatrix& mat, std::size_t lo, std::size_t hi, const BulgeStart& start) {
+  const std::size_t m = start.m;
+  const std::size_t n = mat.n;
+  const std::size_t last_column = mat.full ? n : hi + 1;
+  const std::size_t first_row = mat.full ? 0 : lo;
+  for (std::size_t k = m; k < hi; ++k) {
+    const std::size_t r = std::min<std::size_t>(3, hi - k + 1);
+    double x[3];
+    if (k == m) {
+      for (std::size_t i = 0; i < 3; ++i) x[i] = start.v[i];
+    } else {
+      for (std::size_t i = 0; i < r; ++i) x[i] = mat.at(k + i, k - 1);
+    }
+    const auto p = bulge_reflector(x, r);
+    if (!p) continue;
+    if (k > m) {
+      mat.at(k, k - 1) = p->beta;
+      mat.at(k + 1, k - 1) = 0.0;
+      if (r == 3) mat.at(k + 2, k - 1) = 0.0;
+    } else if (m > lo) {
+      mat.at(k, k - 1) *= (1.0 - p->tau);
+    }
+    reflect_bulge_left(mat.h, n, k, r, k, last_column, *p);
+    reflect_bulge_right(mat.h, n, first_row, std::min(k + 3, hi), k, r, *p);
+    if (mat.zt) reflect_bulge_transposed(mat.zt, n, k, r, *p);
+  }
+}
+
+// An upper Hessenberg matrix with random entries.
+std::vector<double> random_hessenberg(std::size_t n, std::uint64_t seed) {
+  auto h = random_values(n * n, seed);
+  for (std::size_t r = 2; r < n; ++r)
+    for (std::size_t c = 0; c + 1 < r; ++c) h[r * n + c] = 0.0;
+  return h;
+}
+
+struct NamedSplit {
+  const char* name;
+  ChaseSplit split;
+};
+
+// Windows of every size from one step up, their rest on the executor in
+// tiny pieces or on the calling thread, and the small sweep's plain path.
+const NamedSplit chase_splits[] = {
+    {"defaults", {}},
+    {"plain", {.windowed_from = std::size_t{1} << 40}},
+    {"one-step windows", {.windowed_from = 0, .window = 1, .parallel_elements = std::uint64_t{1} << 62}},
+    {"two-step windows, parallel", {.windowed_from = 0, .window = 2, .parallel_elements = 0, .piece = 3}},
+    {"five-step windows, parallel", {.windowed_from = 0, .window = 5, .parallel_elements = 0, .piece = 17}},
+    {"default windows, parallel", {.windowed_from = 0, .window = 32, .parallel_elements = 0, .piece = 64}},
+    {"wide windows", {.windowed_from = 0, .window = 300, .parallel_elements = std::uint64_t{1} << 62}},
+};
+
+// Chasing in windows, with the rest of each window's rows and columns and Z
+// reflected afterwards chunk by chunk (and the rows above through their
+// transpose), changes no bit against the plain chase: both modes, blocks
+// inside larger matrices, starts below the block's top, steps without a
+// reflector, both roundings of the left update.
+TEST_P(BulgeReflectionTiers, WindowedChaseEqualsThePlainChaseBitForBit) {
+  struct Case {
+    std::size_t n, lo, hi, m;
+    double v[3];
+  };
+  const std::vector<Case> cases = {
+      {40, 0, 39, 0, {0.8, -0.3, 0.45}},
+      {75, 3, 70, 3, {1.0, 0.2, -0.7}},
+      {75, 3, 70, 20, {0.6, 0.5, 0.1}},      // starts below lo: the (1 - tau) scaling
+      {150, 10, 149, 10, {0.9, 0.0, 0.0}},  // no reflector for the first step
+      {150, 0, 140, 100, {-0.2, 0.7, 0.3}},
+      {133, 0, 132, 0, {0.5, 0.5, 0.5}},
+  };
+  for (const Case& c : cases) {
+    const auto h0 = random_hessenberg(c.n, c.n + c.m);
+    const auto z0 = random_values(c.n * c.n, c.n + 7);
+    BulgeStart start{c.m, {c.v[0], c.v[1], c.v[2]}};
+    for (bool full : {true, false}) {
+      std::vector<double> want_h(h0), want_z(z0);
+      ActiveMatrix plain{want_h.data(), c.n, full ? want_z.data() : nullptr, full};
+      plain_chase(plain, c.lo, c.hi, start);
+      for (const NamedSplit& s : chase_splits) {
+        std::vector<double> h(h0), z(z0);
+        ActiveMatrix mat{h.data(), c.n, full ? z.data() : nullptr, full, s.split};
+        chase_bulge(mat, c.lo, c.hi, start);
+        EXPECT_EQ(h, want_h) << "n " << c.n << " m " << c.m << (full ? " schur, " : " eigenvalues, ") << s.name;
+        if (full) {
+          EXPECT_EQ(z, want_z) << "n " << c.n << " m " << c.m << ", Z, " << s.name;
+        }
+      }
+    }
+  }
+}
+
+// The whole iteration, deflations and exceptional shifts included, under
+// forced splits.
+TEST_P(BulgeReflectionTiers, IterationUnderEverySplitEqualsThePlainOne) {
+  const std::size_t n = 90;
+  const auto h0 = random_hessenberg(n, 5);
+  const auto z0 = random_values(n * n, 6);
+  for (bool full : {true, false}) {
+    std::vector<double> want_h(h0), want_z(z0);
+    ActiveMatrix plain{want_h.data(), n, full ? want_z.data() : nullptr, full, chase_splits[1].split};
+    ASSERT_TRUE(iterate_to_quasi_triangle(plain));
+    for (const NamedSplit& s : chase_splits) {
+      std::vector<double> h(h0), z(z0);
+      ActiveMatrix mat{h.data(), n, full ? z.data() : nullptr, full, s.split};
+      ASSERT_TRUE(iterate_to_quasi_triangle(mat));
+      EXPECT_EQ(h, want_h) << (full ? "schur, " : "eigenvalues, ") << s.name;
+      if (full) {
+        EXPECT_EQ(z, want_z) << s.name;
+      }
+    }
   }
 }
 

@@ -72,6 +72,16 @@ def rectangular_inputs():
     }
 
 
+def large_inputs():
+    """name -> (matrix, functions): sizes past the limits where the sweeps
+    split their steps over the executor and chase bulges in windows."""
+    return {
+        "random 200": (matrix(200, 200, 200), ("schur", "eigenvalues")),
+        "random 400": (matrix(400, 400, 400), ("hessenberg", "svd", "singular_values", "bidiagonalize")),
+        "tall 1200x150": (matrix(1200, 150, 4003), ("svd", "singular_values", "bidiagonalize")),
+    }
+
+
 def digest(result):
     h = hashlib.sha256()
 
@@ -123,6 +133,9 @@ def calls():
             yield f"norm {order} {name}", lambda a=a, order=order: kp.norm(a, order)
     for name, a in rectangular.items():
         for function in ("qr", "col_piv_qr", "svd", "singular_values", "bidiagonalize"):
+            yield f"{function} {name}", lambda f=getattr(kp, function), a=a: f(a)
+    for name, (a, functions) in large_inputs().items():
+        for function in functions:
             yield f"{function} {name}", lambda f=getattr(kp, function), a=a: f(a)
     yield "kron 5 (x) 7x3", lambda: kp.kron(matrix(5, 5, 6000), matrix(7, 3, 6001))
 

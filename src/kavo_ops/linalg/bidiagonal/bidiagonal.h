@@ -58,6 +58,21 @@ struct BidiagonalizeSplit {
 
 kavo::Expected<BidiagonalFactors> bidiagonalize(const kavo::View<double, 2>& a, const BidiagonalizeSplit& split = {});
 
-kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& a);
+// How the values-only form shares a step out. Steps whose trailing block
+// has fewer than `parallel_elements` entries make the whole-block calls on
+// the calling thread; larger ones take each side in slabs that stay in
+// cache between the product and the update (`column_chunk` columns for the
+// left reflector, `row_chunk` rows for the right one), one contiguous range
+// of slabs per thread. Every entry sees the same operations either way:
+// w[j] of the left side reads only column j, and w[i] of the right side
+// only row i. The defaults were measured on two cores; tests force small ones.
+struct BidiagonalValuesSplit {
+  std::uint64_t parallel_elements = std::uint64_t{1} << 17;
+  std::size_t column_chunk = 32;
+  std::size_t row_chunk = 64;
+};
+
+kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& a,
+                                                   const BidiagonalValuesSplit& split = {});
 
 }  // namespace kavo_ops

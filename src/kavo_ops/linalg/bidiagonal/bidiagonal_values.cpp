@@ -8,6 +8,7 @@
 #include "kavo_ops/linalg/bidiagonal/bidiagonal.h"
 #include "kavo_ops/linalg/bidiagonal/rank_one_update.h"
 #include "kavo_ops/linalg/bidiagonal/scaled_reflector_in_place.h"
+#include "kavo_ops/parallel/for_each_part.h"
 #include "platform/interrupt.h"
 
 namespace kavo_ops {
@@ -35,7 +36,7 @@ bool applies(double tau) noexcept { return tau != 0.0 || std::isnan(tau); }
 
 }  // namespace
 
-kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& a) {
+kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& a, const BidiagonalValuesSplit& split) {
   const std::uint64_t m = a.layout.shape[0];
   const std::uint64_t n = a.layout.shape[1];
   if (m < n) return std::unexpected<kavo::ArrayError>(kavo::ShapeMismatch{{m, n}, {n, n}});
@@ -61,12 +62,21 @@ kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& 
     if (applies(left.tau) && k + 1 < n) {
       // work[j] = sum_i A[k+i, k+1+j] v[i]: the trailing columns are rows of a
       // row-major right_cols x rows window with stride m.
-      std::fill(work.begin(), work.begin() + static_cast<std::ptrdiff_t>(right_cols), 0.0);
-      const double* block = c.data() + (k + 1) * m + k;
-      fyrel::gemv(block, len - ((k + 1) * m + k), reflector.data(), rows, work.data(), right_cols, right_cols, rows,
-                  m);
-      for (std::uint64_t j = 0; j < right_cols; ++j) work[j] *= -left.tau;
-      rank_one_update(c.data() + (k + 1) * m + k, m, rows, right_cols, reflector.data(), work.data());
+      const std::uint64_t first = (k + 1) * m + k;
+      const auto columns = [&](std::uint64_t j0, std::uint64_t j1) {
+        std::fill(work.begin() + static_cast<std::ptrdiff_t>(j0), work.begin() + static_cast<std::ptrdiff_t>(j1), 0.0);
+        fyrel::gemv(c.data() + first + j0 * m, len - (first + j0 * m), reflector.data(), rows, work.data() + j0, j1 - j0,
+                    j1 - j0, rows, m);
+        for (std::uint64_t j = j0; j < j1; ++j) work[j] *= -left.tau;
+        rank_one_update(c.data() + first + j0 * m, m, rows, j1 - j0, reflector.data(), work.data() + j0);
+      };
+      if (std::uint64_t{rows} * right_cols < split.parallel_elements) {
+        columns(0, right_cols);
+      } else {
+        for_each_part(right_cols, split.column_chunk, [&](std::uint64_t b, std::uint64_t e) {
+          for (std::uint64_t j = b; j < e; j += split.column_chunk) columns(j, std::min<std::uint64_t>(e, j + split.column_chunk));
+        });
+      }
     }
     if (k + 1 < n) {
       // Right: row k from the superdiagonal on, gathered.
@@ -77,12 +87,21 @@ kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& 
       const std::uint64_t below = m - k - 1;
       if (applies(right.tau) && k + 1 < m) {
         // work[i] = sum_j A[k+1+i, k+1+j] x[j].
-        std::fill(work.begin(), work.begin() + static_cast<std::ptrdiff_t>(below), 0.0);
-        const double* block = c.data() + (k + 1) * m + k + 1;
-        fyrel::gemv_transpose(block, len - ((k + 1) * m + k + 1), row.data(), right_cols, work.data(), below,
-                              right_cols, below, m);
-        for (std::uint64_t i = 0; i < below; ++i) work[i] *= -right.tau;
-        rank_one_update(c.data() + (k + 1) * m + k + 1, m, below, right_cols, work.data(), row.data());
+        const std::uint64_t first = (k + 1) * m + k + 1;
+        const auto band = [&](std::uint64_t i0, std::uint64_t i1) {
+          std::fill(work.begin() + static_cast<std::ptrdiff_t>(i0), work.begin() + static_cast<std::ptrdiff_t>(i1), 0.0);
+          fyrel::gemv_transpose(c.data() + first + i0, len - (first + i0), row.data(), right_cols, work.data() + i0,
+                                i1 - i0, right_cols, i1 - i0, m);
+          for (std::uint64_t i = i0; i < i1; ++i) work[i] *= -right.tau;
+          rank_one_update(c.data() + first + i0, m, i1 - i0, right_cols, work.data() + i0, row.data());
+        };
+        if (std::uint64_t{below} * right_cols < split.parallel_elements) {
+          band(0, below);
+        } else {
+          for_each_part(below, split.row_chunk, [&](std::uint64_t b, std::uint64_t e) {
+            for (std::uint64_t i = b; i < e; i += split.row_chunk) band(i, std::min<std::uint64_t>(e, i + split.row_chunk));
+          });
+        }
       }
     }
   }

@@ -363,6 +363,39 @@ TEST_P(BidiagonalizeTiers, EverySplitGivesThePlainReductionBitForBit) {
   }
 }
 
+class BidiagonalValuesTiers : public tier_testing::TierTest {};
+
+// Slabs of columns and bands of rows, each updated while still in cache,
+// shared over the executor: the whole-block calls' bits, including steps
+// whose reflector is skipped and slabs narrower than the kernels' groups.
+TEST_P(BidiagonalValuesTiers, EverySplitGivesTheWholeBlockCallsBitForBit) {
+  const kavo_ops::BidiagonalValuesSplit whole{.parallel_elements = std::uint64_t{1} << 62};
+  const std::vector<kavo_ops::BidiagonalValuesSplit> splits = {
+      {},
+      {.parallel_elements = 0, .column_chunk = 3, .row_chunk = 2},
+      {.parallel_elements = 0, .column_chunk = 1, .row_chunk = 1},
+      {.parallel_elements = 200, .column_chunk = 5, .row_chunk = 7},
+  };
+  std::vector<std::pair<std::size_t, std::size_t>> shapes = {{1, 1}, {5, 5}, {9, 4}, {67, 23}, {130, 60}, {300, 260}};
+  for (auto [m, n] : shapes) {
+    std::vector<double> a = random_values(m * n, m * 5 + n);
+    if (m == 67) {
+      for (std::size_t i = 1; i < m; ++i) a[i * n] = 0.0;  // step 0: no left reflector
+    }
+    const auto want = kavo_ops::bidiagonal_values(test_matrices::row_major(a, m, n), whole);
+    ASSERT_TRUE(want);
+    for (const auto& split : splits) {
+      const auto got = kavo_ops::bidiagonal_values(test_matrices::row_major(a, m, n), split);
+      ASSERT_TRUE(got);
+      EXPECT_EQ(got->d, want->d) << m << "x" << n << " chunks " << split.column_chunk << "/" << split.row_chunk;
+      EXPECT_EQ(got->e, want->e) << m << "x" << n << " chunks " << split.column_chunk << "/" << split.row_chunk;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTiers, BidiagonalValuesTiers, ::testing::ValuesIn(tier_testing::all_tiers),
+                         tier_testing::TierName());
+
 INSTANTIATE_TEST_SUITE_P(AllTiers, BidiagonalizeTiers, ::testing::ValuesIn(tier_testing::all_tiers),
                          tier_testing::TierName());
 

@@ -21,5 +21,7 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 find_program(KAVO_WINE wine)
 if(KAVO_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KAVO_WINE})
+  # Through a wrapper that starts a program again when Wine ended it before
+  # it wrote anything (run_under_wine.sh says why).
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/run_under_wine.sh ${KAVO_WINE})
 endif()

@@ -74,11 +74,13 @@ def rectangular_inputs():
 
 def large_inputs():
     """name -> (matrix, functions): sizes past the limits where the sweeps
-    split their steps over the executor and chase bulges in windows."""
+    split their steps over the executor and chase bulges in windows, and
+    where LU factors each next panel beside the trailing update."""
     return {
         "random 200": (matrix(200, 200, 200), ("schur", "eigenvalues")),
         "random 400": (matrix(400, 400, 400), ("hessenberg", "svd", "singular_values", "bidiagonalize")),
         "tall 1200x150": (matrix(1200, 150, 4003), ("svd", "singular_values", "bidiagonalize")),
+        "random 600": (matrix(600, 600, 600), ("det", "inv")),
     }
 
 

@@ -8,6 +8,11 @@
 namespace kavo_ops {
 
 kavo::Expected<void> lu_eliminate_column(LuFactors& lu, std::uint64_t j, std::uint64_t panel_end) {
+  return lu_eliminate_column(lu, j, panel_end, lu.n, nullptr);
+}
+
+kavo::Expected<void> lu_eliminate_column(LuFactors& lu, std::uint64_t j, std::uint64_t panel_end,
+                                         std::uint64_t swap_end, std::vector<PendingExchange>* pending) {
   const std::uint64_t n = lu.n;
   double* a = lu.factors.data();
   double* row_j = a + j * n;
@@ -26,7 +31,8 @@ kavo::Expected<void> lu_eliminate_column(LuFactors& lu, std::uint64_t j, std::ui
                                kavo::FailureKind::singular_pivot);
   }
   if (pivot != j) {
-    std::swap_ranges(row_j, row_j + n, a + pivot * n);
+    std::swap_ranges(row_j, row_j + swap_end, a + pivot * n);
+    if (pending != nullptr) pending->push_back({j, pivot});
     std::swap(lu.perm[j], lu.perm[pivot]);
     lu.sign = static_cast<std::int8_t>(-lu.sign);
   }

@@ -107,9 +107,11 @@ def calls_for(seconds_per_call):
 
 def run(quick=False, only=None):
     print("\n== parallel functions by mode: (a) back to back, (b) after a 0.15 s pause, (c) alternating with the reference")
+    # The first five columns are those of every report (function, size, the
+    # two medians, their ratio), so run_all.py records these rows alike.
     print(
-        f"{'function':<9} {'size':>5} {'mode':>4} {'kavo median':>12} {'kavo p90':>10} {'ref median':>11} {'ref p90':>10}"
-        f" {'ratio':>6}  worker CPU per call"
+        f"{'function':<9} {'size, mode':<12} {'kavo median':>12} {'ref median':>11} {'ratio':>6}"
+        f" {'kavo p90':>10} {'ref p90':>10}  worker CPU per call"
     )
     for function, size, kavo_call, reference_call in cases(quick):
         if only and f"{function}{size}" not in only and function not in only:
@@ -122,9 +124,9 @@ def run(quick=False, only=None):
             (kavo_median, kavo_p90), (reference_median, reference_p90) = summary(kavo_times), summary(reference_times)
             workers = " ".join(f"{name[len('drovek-'):]}={format_seconds(seconds / calls).strip()}" for name, seconds in sorted(cpu.items()))
             print(
-                f"{function:<9} {size:>5} {mode:>4} {format_seconds(kavo_median):>12} {format_seconds(kavo_p90):>10}"
-                f" {format_seconds(reference_median):>11} {format_seconds(reference_p90):>10}"
-                f" {kavo_median / reference_median:6.2f}  {workers}"
+                f"{function:<9} {f'{size} mode {mode}':<12} {format_seconds(kavo_median):>12}"
+                f" {format_seconds(reference_median):>11} {kavo_median / reference_median:6.2f}"
+                f" {format_seconds(kavo_p90):>10} {format_seconds(reference_p90):>10}  {workers}"
             )
 
 

@@ -3,11 +3,11 @@ matmul also as GFLOP/s (2 m k n / time) and as a share of the machine's
 float32 FMA peak.
 
 The peak cannot be measured from Python, so it is a parameter: --peak-gflops
-or KAVO_F32_PEAK_GFLOPS when given, otherwise 32 flops per cycle per core x
-the clock ("cpu MHz" in /proc/cpuinfo) x the cores this process may use.
-32 is an AMD EPYC Zen 3 core's rate (AVX2: 2 FMA pipes x 8 float32 lanes x
-2 flops per FMA), the machine this bench was written on (2 cores); another
-processor needs its own figure. Under a hypervisor "cpu MHz" is the nominal
+or KAVO_F32_PEAK_GFLOPS when given, otherwise the flops per cycle per core
+of the processor's widest FMA x the clock ("cpu MHz" in /proc/cpuinfo) x
+the cores this process may use: 64 with AVX-512 (2 FMA pipes x 16 float32
+lanes x 2 flops per FMA), 32 with AVX2 (8 lanes). A processor with one
+AVX-512 FMA pipe needs its own figure. Under a hypervisor "cpu MHz" is the nominal
 clock, not the boost clock, so a share above 100% means the cores ran
 faster than that: pass the real figure then.
 
@@ -30,8 +30,19 @@ import threadpoolctl  # noqa: E402
 import kavo_python as kp  # noqa: E402
 from harness import Report, format_seconds, measure, run_cases  # noqa: E402
 
-FLOPS_PER_CYCLE_PER_CORE = 32  # Zen 3, float32: 2 FMA pipes x 8 lanes x 2 flops
 PEAK_VARIABLE = "KAVO_F32_PEAK_GFLOPS"
+
+
+def flops_per_cycle_per_core():
+    """float32 flops per cycle per core, and the vector unit they assume."""
+    try:
+        with open("/proc/cpuinfo") as cpuinfo:
+            flags = next((line.split(":")[1].split() for line in cpuinfo if line.startswith("flags")), [])
+    except OSError:
+        flags = []
+    if "avx512f" in flags:
+        return 64, "AVX-512: 2 FMA pipes x 16 lanes x 2"
+    return 32, "AVX2: 2 FMA pipes x 8 lanes x 2"
 
 
 def cpu_mhz():
@@ -54,11 +65,11 @@ def float32_peak(peak_gflops=None):
     mhz, cores = cpu_mhz(), len(os.sched_getaffinity(0))
     if mhz is None:
         return None, f"unknown (no 'cpu MHz' in /proc/cpuinfo; set {PEAK_VARIABLE} or --peak-gflops)"
-    peak = FLOPS_PER_CYCLE_PER_CORE * mhz * 1e6 * cores
+    flops, unit = flops_per_cycle_per_core()
+    peak = flops * mhz * 1e6 * cores
     return peak, (
-        f"{peak / 1e9:.1f} GFLOP/s assumed = {FLOPS_PER_CYCLE_PER_CORE} flops/cycle/core (Zen 3 AVX2: 2 FMA pipes"
-        f" x 8 lanes x 2) x {mhz:.0f} MHz (/proc/cpuinfo) x {cores} cores; override with {PEAK_VARIABLE}"
-        " or --peak-gflops"
+        f"{peak / 1e9:.1f} GFLOP/s assumed = {flops} flops/cycle/core ({unit}) x {mhz:.0f} MHz (/proc/cpuinfo)"
+        f" x {cores} cores; override with {PEAK_VARIABLE} or --peak-gflops"
     )
 
 

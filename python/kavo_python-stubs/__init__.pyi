@@ -429,8 +429,8 @@ def svd(
     matrix order exceeds the scalar's exponent range: ..."`).
 
     Cost: U is accumulated in full (m-by-m) before k columns are kept:
-    2.3-2.6x `numpy.linalg.svd(a, full_matrices=False)` at 500-1000 square,
-    4.8x at 2000-by-200, 8x at 2000-by-20. For a tall matrix use
+    2.3-2.8x `numpy.linalg.svd(a, full_matrices=False)` at 500-1000 square,
+    3.3-4.8x at 2000-by-200, 8x at 2000-by-20. For a tall matrix use
     NumPy's reduced SVD, or `q, r = np.linalg.qr(a)`, then `kp.svd(r)` and
     `q @ u`. As accurate as NumPy's.
 

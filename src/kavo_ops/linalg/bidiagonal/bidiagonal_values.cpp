@@ -34,6 +34,21 @@ std::vector<double> column_major_copy(const kavo::View<double, 2>& a, std::uint6
 
 bool applies(double tau) noexcept { return tau != 0.0 || std::isnan(tau); }
 
+// body(begin, end) over [0, count): at once when the step's block has fewer
+// than `parallel_elements` entries, else in slabs of `slab` items, one
+// contiguous range of slabs per thread.
+template <class Body>
+void in_slabs(std::uint64_t count, std::uint64_t elements, std::uint64_t slab, const BidiagonalValuesSplit& split,
+              Body&& body) {
+  if (elements < split.parallel_elements) {
+    body(std::uint64_t{0}, count);
+    return;
+  }
+  for_each_part(count, slab, [&](std::uint64_t b, std::uint64_t e) {
+    for (std::uint64_t i = b; i < e; i += slab) body(i, std::min<std::uint64_t>(e, i + slab));
+  });
+}
+
 }  // namespace
 
 kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& a, const BidiagonalValuesSplit& split) {
@@ -70,13 +85,7 @@ kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& 
         for (std::uint64_t j = j0; j < j1; ++j) work[j] *= -left.tau;
         rank_one_update(c.data() + first + j0 * m, m, rows, j1 - j0, reflector.data(), work.data() + j0);
       };
-      if (std::uint64_t{rows} * right_cols < split.parallel_elements) {
-        columns(0, right_cols);
-      } else {
-        for_each_part(right_cols, split.column_chunk, [&](std::uint64_t b, std::uint64_t e) {
-          for (std::uint64_t j = b; j < e; j += split.column_chunk) columns(j, std::min<std::uint64_t>(e, j + split.column_chunk));
-        });
-      }
+      in_slabs(right_cols, std::uint64_t{rows} * right_cols, split.column_chunk, split, columns);
     }
     if (k + 1 < n) {
       // Right: row k from the superdiagonal on, gathered.
@@ -95,13 +104,7 @@ kavo::Expected<BidiagonalValues> bidiagonal_values(const kavo::View<double, 2>& 
           for (std::uint64_t i = i0; i < i1; ++i) work[i] *= -right.tau;
           rank_one_update(c.data() + first + i0, m, i1 - i0, right_cols, work.data() + i0, row.data());
         };
-        if (std::uint64_t{below} * right_cols < split.parallel_elements) {
-          band(0, below);
-        } else {
-          for_each_part(below, split.row_chunk, [&](std::uint64_t b, std::uint64_t e) {
-            for (std::uint64_t i = b; i < e; i += split.row_chunk) band(i, std::min<std::uint64_t>(e, i + split.row_chunk));
-          });
-        }
+        in_slabs(below, std::uint64_t{below} * right_cols, split.row_chunk, split, band);
       }
     }
   }
